@@ -1,0 +1,45 @@
+// The effect's command handlers, one per served command selector. Each
+// returns the ErrorCode that EffectMain hands to the host.
+#pragma once
+
+#include "effect/changed_param_extra.h"
+#include "effect/error_code.h"
+#include "effect/image_record.h"
+#include "effect/input_record.h"
+#include "effect/output_record.h"
+#include "effect/param_definition.h"
+
+namespace velk {
+
+// Command selectors that the effect serves; every other selector is answered
+// with 0 and touches nothing.
+enum Command : std::uint32_t {
+  kCmdAbout = 0,
+  kCmdGlobalSetup = 1,
+  kCmdParamsSetup = 4,
+  kCmdRender = 11,
+  kCmdUserChangedParam = 13,
+  kCmdUpdateParameterUI = 14,
+};
+
+// About (selector 0): the about text into output->returnMessage.
+ErrorCode About(InputRecord* input, OutputRecord* output, ParamList params,
+                ImageRecord* outputImage);
+// Global setup (selector 1): the version word and the global flags.
+ErrorCode GlobalSetup(InputRecord* input, OutputRecord* output,
+                      ParamList params, ImageRecord* outputImage);
+// Parameter setup (selector 4): the nine parameters, then paramCount 10.
+ErrorCode ParamsSetup(InputRecord* input, OutputRecord* output,
+                      ParamList params, ImageRecord* outputImage);
+// Render (selector 11): the output image from the input layer.
+ErrorCode Render(InputRecord* input, OutputRecord* output, ParamList params,
+                 ImageRecord* outputImage);
+// User changed a parameter (selector 13); `extra` is a ChangedParamExtra.
+ErrorCode UserChangedParam(InputRecord* input, OutputRecord* output,
+                           ParamList params, ChangedParamExtra* extra);
+// Update parameters UI (selector 14).
+ErrorCode UpdateParameterUI(InputRecord* input, OutputRecord* output,
+                            ParamList params, ImageRecord* outputImage,
+                            void* extra);
+
+}  // namespace velk

@@ -1,0 +1,31 @@
+// Conventions of the host boundary shared by every record and table header.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#if defined(_WIN32)
+#define VELK_EXPORT extern "C"
+#else
+#define VELK_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
+
+// Records are laid out as the host's 64-bit little-endian interface: 8-byte
+// pointers, and every host table is an array of 8-byte function pointers
+// whose entry n lies at byte 8n.
+static_assert(sizeof(void*) == 8, "the host interface is 64-bit only");
+static_assert(sizeof(float) == 4 && sizeof(double) == 8, "IEEE 754 reals");
+
+#define VELK_ASSERT_FIELD(Record, field, offset, width)           \
+  static_assert(offsetof(Record, field) == (offset),              \
+                #Record "." #field " must lie at byte " #offset); \
+  static_assert(sizeof(Record::field) == (width),                 \
+                #Record "." #field " must be " #width " bytes wide")
+
+namespace velk {
+
+// Opaque reference to one instance of the effect inside the host.
+struct EffectInstance;
+using EffectRef = EffectInstance*;
+
+}  // namespace velk

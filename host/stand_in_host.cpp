@@ -1,0 +1,245 @@
+#include "host/stand_in_host.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+#include <thread>
+
+#include "host/host_image.h"
+
+namespace velk::host {
+
+StandInHost* StandInHost::current_ = nullptr;
+
+namespace {
+
+// Result of an acquire for a suite that this host does not serve.
+constexpr ErrorCode kErrUnknownSuite = 1;
+
+std::string SuiteKey(const char* name, std::int32_t version) {
+  return std::string(name) + " " + std::to_string(version);
+}
+
+}  // namespace
+
+EffectRef StandInHost::HostEffectRef() {
+  static int instance;
+  return reinterpret_cast<EffectRef>(&instance);
+}
+
+StandInHost::StandInHost(const EffectModule& module) : module_(module) {
+  if (current_ != nullptr) {
+    throw std::logic_error("only one stand-in host may live at a time");
+  }
+  current_ = this;
+
+  basicSuite_.acquireSuite = &Acquire;
+  basicSuite_.releaseSuite = &Release;
+  utilityCallbacks_.copyString = &CopyString;
+  ansiSuite_.formatPrint = &FormatPrint;
+  paramUtilsSuite_.updateParamUI = &UpdateParamUI;
+  iterate8Suite_.iterate = &Iterate<Pixel8>;
+  iterate16Suite_.iterate = &Iterate<Pixel16>;
+  suites_[{kAnsiSuiteName, kAnsiSuiteVersion}] = &ansiSuite_;
+  suites_[{kParamUtilsSuiteName, kParamUtilsSuiteVersion}] = &paramUtilsSuite_;
+  suites_[{kIterate8SuiteName, kIterateSuiteVersion}] = &iterate8Suite_;
+  suites_[{kIterate16SuiteName, kIterateSuiteVersion}] = &iterate16Suite_;
+
+  input.addParam = &AddParam;
+  input.utilityCallbacks = &utilityCallbacks_;
+  input.effectRef = HostEffectRef();
+  input.downsampleX = {1, 1};
+  input.downsampleY = {1, 1};
+  input.basicSuite = &basicSuite_;
+
+  // The parameter array as parameter setup declares it.
+  const std::int32_t types[kParamArraySize] = {0,
+                                               kParamTypePopup,
+                                               kParamTypeFloatSlider,
+                                               kParamTypeFloatSlider,
+                                               kParamTypeFloatSlider,
+                                               kParamTypeFloatSlider,
+                                               kParamTypeFloatSlider,
+                                               kParamTypeFloatSlider,
+                                               kParamTypePoint,
+                                               kParamTypeCheckbox};
+  for (int i = 0; i < kParamArraySize; ++i) {
+    params[i].paramType = types[i];
+    paramArray[i] = &params[i];
+  }
+  params[1].popup.value = 1;
+  SetLayer(4, 4, false);
+}
+
+StandInHost::~StandInHost() { current_ = nullptr; }
+
+StandInHost& StandInHost::Current() { return *current_; }
+
+ErrorCode StandInHost::Command(std::int32_t selector, void* extra) {
+  const BasicSuite* basic = input.basicSuite;
+  if (faults.nullBasicSuite) input.basicSuite = nullptr;
+  const ErrorCode result = module_.effectMain()(
+      selector, &input, &output, paramArray, &outputImage, extra);
+  input.basicSuite = basic;
+  return result;
+}
+
+ErrorCode StandInHost::ChangeParam(std::int32_t index) {
+  changed.changedIndex = index;
+  return Command(13, &changed);
+}
+
+ErrorCode StandInHost::Register(void* hostData, ErrorCode registrationResult) {
+  registrationResult_ = registrationResult;
+  return module_.pluginDataEntry()(hostData, &Registration, nullptr, nullptr,
+                                   nullptr);
+}
+
+void StandInHost::SetLayer(std::int32_t width, std::int32_t height, bool deep) {
+  LayOutImage(params[0].image, inputPixels, width, height, deep);
+  LayOutImage(outputImage, outputPixels, width, height, deep);
+  input.width = width;
+  input.height = height;
+}
+
+std::vector<std::string> StandInHost::Calls() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return calls_;
+}
+
+void StandInHost::ClearCalls() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  calls_.clear();
+}
+
+std::map<std::string, int> StandInHost::Outstanding() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::map<std::string, int> held;
+  for (const auto& [key, count] : outstanding_) {
+    if (count != 0) held[key] = count;
+  }
+  return held;
+}
+
+void StandInHost::Log(std::string line) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  calls_.push_back(std::move(line));
+}
+
+ErrorCode StandInHost::Acquire(const char* name, std::int32_t version,
+                               const void** suite) {
+  StandInHost& host = Current();
+  host.Log("acquire " + SuiteKey(name, version));
+  for (const HostFaults::Acquire& fault : host.faults.acquire) {
+    if (fault.name == name && fault.version == version) return fault.code;
+  }
+  const auto found = host.suites_.find({name, version});
+  if (found == host.suites_.end()) return kErrUnknownSuite;
+  *suite = found->second;
+  std::lock_guard<std::mutex> lock(host.mutex_);
+  ++host.outstanding_[SuiteKey(name, version)];
+  return kErrNone;
+}
+
+ErrorCode StandInHost::Release(const char* name, std::int32_t version) {
+  StandInHost& host = Current();
+  host.Log("release " + SuiteKey(name, version));
+  std::lock_guard<std::mutex> lock(host.mutex_);
+  --host.outstanding_[SuiteKey(name, version)];
+  return host.faults.releaseResult;
+}
+
+ErrorCode StandInHost::FormatPrint(char* dest, const char* format, ...) {
+  StandInHost& host = Current();
+  host.Log("formatPrint");
+  host.lastPrintDest = dest;
+  std::va_list values;
+  va_start(values, format);
+  std::vsnprintf(dest, sizeof(OutputRecord::returnMessage), format, values);
+  va_end(values);
+  return host.faults.printResult;
+}
+
+ErrorCode StandInHost::CopyString(char* dest, const char* source) {
+  Current().Log(std::string("copyString ") + source);
+  std::strcpy(dest, source);
+  return kErrNone;
+}
+
+ErrorCode StandInHost::AddParam(EffectRef effectRef, std::int32_t index,
+                                const ParamDefinition* definition) {
+  StandInHost& host = Current();
+  host.Log("addParam " + std::to_string(index));
+  host.added.push_back({effectRef, index, definition, *definition});
+  if (++host.addCount_ == host.faults.addParamFailAt) {
+    return host.faults.addParamCode;
+  }
+  return kErrNone;
+}
+
+ErrorCode StandInHost::UpdateParamUI(EffectRef effectRef, std::int32_t index,
+                                     const ParamDefinition* definition) {
+  StandInHost& host = Current();
+  host.Log("update " + std::to_string(index));
+  host.updates.push_back({effectRef, index, definition, *definition});
+  if (++host.updateCount_ == host.faults.updateFailAt) {
+    return host.faults.updateCode;
+  }
+  return kErrNone;
+}
+
+template <typename Pixel>
+ErrorCode StandInHost::Iterate(InputRecord* input, std::int32_t progressBase,
+                               std::int32_t progressEnd, ImageRecord* source,
+                               const IterateArea* area, void* refcon,
+                               PixelFunction<Pixel> pixelFunction,
+                               ImageRecord* dest) {
+  StandInHost& host = Current();
+  const int depth = sizeof(Pixel) == sizeof(Pixel8) ? 8 : 16;
+  host.Log("iterate" + std::to_string(depth) + " " +
+           std::to_string(progressBase) + " " + std::to_string(progressEnd));
+  ReceivedIterate received{depth, input,  progressBase, progressEnd, source,
+                           area,  refcon, dest,         {}};
+  if (refcon != nullptr) {
+    std::memcpy(received.refconBytes, refcon, sizeof received.refconBytes);
+  }
+  host.iterates.push_back(received);
+
+  const std::int32_t rows = dest->height;
+  auto walkRows = [&](std::int32_t first, std::int32_t step) {
+    for (std::int32_t y = first; y < rows; y += step) {
+      for (std::int32_t x = 0; x < dest->width; ++x) {
+        pixelFunction(refcon, x, y, PixelAt<Pixel>(*source, x, y),
+                      PixelAt<Pixel>(*dest, x, y));
+      }
+    }
+  };
+  const int threads = std::max(1, host.iterateThreads);
+  if (threads == 1) {
+    walkRows(0, 1);
+  } else {
+    std::vector<std::thread> workers;
+    for (int t = 0; t < threads; ++t)
+      workers.emplace_back(walkRows, t, threads);
+    for (std::thread& worker : workers) worker.join();
+  }
+  return host.faults.iterateResult;
+}
+
+ErrorCode StandInHost::Registration(void* hostData, const char* name,
+                                    const char* matchName, const char* category,
+                                    const char* entryPoint, std::int32_t kind,
+                                    std::int32_t interfaceVersionMajor,
+                                    std::int32_t interfaceVersionMinor,
+                                    std::int32_t reservedInfo) {
+  StandInHost& host = Current();
+  host.Log("register");
+  host.registrations.push_back({hostData, name, matchName, category, entryPoint,
+                                kind, interfaceVersionMajor,
+                                interfaceVersionMinor, reservedInfo});
+  return host.registrationResult_;
+}
+
+}  // namespace velk::host

@@ -1,0 +1,187 @@
+// A small host written from what the effect expects of its host: it owns the
+// records of every command, serves callback suites by name and version,
+// answers the effect's callbacks, logs every host call it receives so that
+// tests can assert exact sequences, and can inject each fault the effect
+// must survive. It drives the effect only through the module's exports.
+//
+// One StandInHost exists at a time: the host's callbacks are plain function
+// pointers with no context, so they reach the live host through a static.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "effect/ansi_suite.h"
+#include "effect/basic_suite.h"
+#include "effect/changed_param_extra.h"
+#include "effect/iterate_suites.h"
+#include "effect/param_utils_suite.h"
+#include "effect/utility_callbacks.h"
+#include "host/effect_module.h"
+
+namespace velk::host {
+
+// The parameter array: the input layer and the effect's nine parameters.
+constexpr int kParamArraySize = 10;
+
+// Faults that the host injects on purpose; the defaults inject none.
+struct HostFaults {
+  bool nullBasicSuite = false;  // the input record carries no basic suite
+  // Acquiring exactly this pair fails: with `code`, or, when `code` is 0,
+  // with result 0 and no suite stored.
+  struct Acquire {
+    std::string name;
+    std::int32_t version;
+    ErrorCode code;
+  };
+  std::vector<Acquire> acquire;
+  ErrorCode releaseResult = 0;  // what every release reports
+  ErrorCode printResult = 0;    // what the formatted print reports
+  int addParamFailAt = 0;       // the k-th add (from 1) fails with addParamCode
+  ErrorCode addParamCode = 0;
+  int updateFailAt = 0;  // the k-th parameter-UI update fails with updateCode
+  ErrorCode updateCode = 0;
+  ErrorCode iterateResult = 0;  // what an iterate reports after its pixels
+};
+
+// A definition as the host received it from addParam or an update.
+struct ReceivedDefinition {
+  EffectRef effectRef;
+  std::int32_t index;
+  const ParamDefinition* address;  // where the effect's record was
+  ParamDefinition copy;            // its bytes at the time of the call
+};
+
+constexpr std::size_t kRefconSnapshotBytes = 37;
+
+// One iterate call as the host received it.
+struct ReceivedIterate {
+  int depth;  // 8 or 16
+  InputRecord* input;
+  std::int32_t progressBase;
+  std::int32_t progressEnd;
+  ImageRecord* source;
+  const IterateArea* area;
+  void* refcon;
+  ImageRecord* dest;
+  // The reference record's bytes at the time of the call: the effect hands
+  // its packed 37-byte rectangle record there.
+  std::uint8_t refconBytes[kRefconSnapshotBytes];
+};
+
+// One registration call as the host received it.
+struct ReceivedRegistration {
+  void* hostData;
+  std::string name;
+  std::string matchName;
+  std::string category;
+  std::string entryPoint;
+  std::int32_t kind;
+  std::int32_t interfaceVersionMajor;
+  std::int32_t interfaceVersionMinor;
+  std::int32_t reservedInfo;
+};
+
+class StandInHost {
+ public:
+  explicit StandInHost(const EffectModule& module);
+  ~StandInHost();
+  StandInHost(const StandInHost&) = delete;
+  StandInHost& operator=(const StandInHost&) = delete;
+
+  // Calls EffectMain with the host's records and `extra`, applying the
+  // null-basic-suite fault for this call.
+  ErrorCode Command(std::int32_t selector, void* extra = nullptr);
+  // Selector 13 for a change of the parameter at `index`.
+  ErrorCode ChangeParam(std::int32_t index);
+  // Calls PluginDataEntryFunction with the host's registration callback;
+  // `registrationResult` is what that callback answers.
+  ErrorCode Register(void* hostData, ErrorCode registrationResult = 0);
+
+  // Lays out the input layer (parameter 0) and the output image as
+  // width x height, 8 or 16 bits per channel, and sets the input record's
+  // layer size. Pixels start as zero.
+  void SetLayer(std::int32_t width, std::int32_t height, bool deep);
+  ImageRecord& inputImage() { return params[0].image; }
+
+  // Every host call received since the last ClearCalls, one line each:
+  // "acquire NAME VERSION", "release NAME VERSION", "formatPrint",
+  // "copyString TEXT", "addParam INDEX", "update INDEX",
+  // "iterate8 BASE END" / "iterate16 BASE END", "register".
+  std::vector<std::string> Calls() const;
+  void ClearCalls();
+  // Suites acquired and not yet released, as "NAME VERSION" -> count.
+  std::map<std::string, int> Outstanding() const;
+
+  // The records that every command is handed.
+  InputRecord input{};
+  OutputRecord output{};
+  ParamDefinition params[kParamArraySize]{};
+  ParamDefinition* paramArray[kParamArraySize]{};
+  ImageRecord outputImage{};
+  ChangedParamExtra changed{};
+  std::vector<std::uint8_t> inputPixels;
+  std::vector<std::uint8_t> outputPixels;
+
+  HostFaults faults;
+  int iterateThreads = 1;  // rows are split over this many threads
+
+  // What the effect handed to the host's callbacks.
+  std::vector<ReceivedDefinition> added;    // addParam, in call order
+  std::vector<ReceivedDefinition> updates;  // parameter-UI updates
+  std::vector<ReceivedIterate> iterates;
+  std::vector<ReceivedRegistration> registrations;
+  char* lastPrintDest = nullptr;
+
+  // The opaque effect reference that the host hands out.
+  static EffectRef HostEffectRef();
+
+ private:
+  void Log(std::string line);
+  static StandInHost& Current();
+
+  static ErrorCode Acquire(const char* name, std::int32_t version,
+                           const void** suite);
+  static ErrorCode Release(const char* name, std::int32_t version);
+  static ErrorCode FormatPrint(char* dest, const char* format, ...);
+  static ErrorCode CopyString(char* dest, const char* source);
+  static ErrorCode AddParam(EffectRef effectRef, std::int32_t index,
+                            const ParamDefinition* definition);
+  static ErrorCode UpdateParamUI(EffectRef effectRef, std::int32_t index,
+                                 const ParamDefinition* definition);
+  template <typename Pixel>
+  static ErrorCode Iterate(InputRecord* input, std::int32_t progressBase,
+                           std::int32_t progressEnd, ImageRecord* source,
+                           const IterateArea* area, void* refcon,
+                           PixelFunction<Pixel> pixelFunction,
+                           ImageRecord* dest);
+  static ErrorCode Registration(void* hostData, const char* name,
+                                const char* matchName, const char* category,
+                                const char* entryPoint, std::int32_t kind,
+                                std::int32_t interfaceVersionMajor,
+                                std::int32_t interfaceVersionMinor,
+                                std::int32_t reservedInfo);
+
+  const EffectModule& module_;
+  BasicSuite basicSuite_{};
+  UtilityCallbacks utilityCallbacks_{};
+  AnsiSuite ansiSuite_{};
+  ParamUtilsSuite paramUtilsSuite_{};
+  Iterate8Suite iterate8Suite_{};
+  Iterate16Suite iterate16Suite_{};
+  std::map<std::pair<std::string, std::int32_t>, const void*> suites_;
+
+  mutable std::mutex mutex_;
+  std::vector<std::string> calls_;
+  std::map<std::string, int> outstanding_;
+  int addCount_ = 0;
+  int updateCount_ = 0;
+  ErrorCode registrationResult_ = 0;
+
+  static StandInHost* current_;
+};
+
+}  // namespace velk::host
