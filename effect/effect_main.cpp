@@ -11,6 +11,13 @@ ErrorCode EffectMain(std::int32_t selector, InputRecord* input,
   try {
     // Taken as unsigned, every negative selector lies above 14.
     switch (static_cast<std::uint32_t>(selector)) {
+      case kCmdUserChangedParam:
+        result = UserChangedParam(input, output, params,
+                                  static_cast<ChangedParamExtra*>(extra));
+        break;
+      case kCmdUpdateParameterUI:
+        result = UpdateParameterUI(input, output, params, outputImage, extra);
+        break;
       default:
         break;
     }
