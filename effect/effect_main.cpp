@@ -11,6 +11,12 @@ ErrorCode EffectMain(std::int32_t selector, InputRecord* input,
   try {
     // Taken as unsigned, every negative selector lies above 14.
     switch (static_cast<std::uint32_t>(selector)) {
+      case kCmdAbout:
+        result = About(input, output, params, outputImage);
+        break;
+      case kCmdGlobalSetup:
+        result = GlobalSetup(input, output, params, outputImage);
+        break;
       default:
         break;
     }
