@@ -17,6 +17,9 @@ ErrorCode EffectMain(std::int32_t selector, InputRecord* input,
       case kCmdGlobalSetup:
         result = GlobalSetup(input, output, params, outputImage);
         break;
+      case kCmdParamsSetup:
+        result = ParamsSetup(input, output, params, outputImage);
+        break;
       default:
         break;
     }
