@@ -11,6 +11,15 @@ ErrorCode EffectMain(std::int32_t selector, InputRecord* input,
   try {
     // Taken as unsigned, every negative selector lies above 14.
     switch (static_cast<std::uint32_t>(selector)) {
+      case kCmdAbout:
+        result = About(input, output, params, outputImage);
+        break;
+      case kCmdGlobalSetup:
+        result = GlobalSetup(input, output, params, outputImage);
+        break;
+      case kCmdParamsSetup:
+        result = ParamsSetup(input, output, params, outputImage);
+        break;
       case kCmdUserChangedParam:
         result = UserChangedParam(input, output, params,
                                   static_cast<ChangedParamExtra*>(extra));
@@ -24,10 +33,5 @@ ErrorCode EffectMain(std::int32_t selector, InputRecord* input,
   } catch (ErrorCode& thrown) {
     result = thrown;
   }
-  static_cast<void>(input);
-  static_cast<void>(output);
-  static_cast<void>(params);
-  static_cast<void>(outputImage);
-  static_cast<void>(extra);
   return result;
 }
