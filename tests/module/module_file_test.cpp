@@ -1,0 +1,276 @@
+// The module file as the host finds it before it calls any export: the
+// plug-in property list and manifest resources, read back both by wrestool
+// and by the Windows loader and compared with blocks assembled here, and the
+// export and import tables as objdump reads them.
+//
+// VELK_MODULE names the module; VELK_MODULE_DUMP the directory where
+// dump_module.cmake left what wrestool and objdump found in it.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace velk::test {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+std::string Setting(const char* name) {
+  const char* value = std::getenv(name);
+  if (value == nullptr || *value == '\0') {
+    ADD_FAILURE() << name << " is not set";
+    return {};
+  }
+  return value;
+}
+
+std::string ReadDumped(const char* file) {
+  const std::string path = Setting("VELK_MODULE_DUMP") + "/" + file;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) ADD_FAILURE() << "cannot read " << path;
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+Bytes AsBytes(const std::string& text) { return {text.begin(), text.end()}; }
+
+// Sixteen bytes a line, so that a mismatch shows where it lies.
+std::string Hex(const Bytes& bytes) {
+  std::string text;
+  char cell[8];
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (i % 16 == 0) {
+      std::snprintf(cell, sizeof cell, "%s%04zx:", i == 0 ? "" : "\n", i);
+      text += cell;
+    }
+    std::snprintf(cell, sizeof cell, " %02x", bytes[i]);
+    text += cell;
+  }
+  return text;
+}
+
+// Little-endian integers and four-character codes, appended in order.
+class Block {
+ public:
+  Block& Int16(std::int16_t value) {
+    return Little(static_cast<std::uint16_t>(value), 2);
+  }
+  Block& Int32(std::uint32_t value) { return Little(value, 4); }
+  // A four-character code is the 32-bit integer whose most significant byte
+  // is its first character.
+  Block& Code(const char (&code)[5]) {
+    std::uint32_t value = 0;
+    for (int i = 0; i < 4; ++i) {
+      value = value << 8 | static_cast<std::uint8_t>(code[i]);
+    }
+    return Int32(value);
+  }
+  Block& Append(const Bytes& data) {
+    bytes_.insert(bytes_.end(), data.begin(), data.end());
+    return *this;
+  }
+  Bytes bytes() const { return bytes_; }
+
+ private:
+  Block& Little(std::uint32_t value, int width) {
+    for (int i = 0; i < width; ++i) bytes_.push_back(value >> 8 * i & 0xff);
+    return *this;
+  }
+  Bytes bytes_;
+};
+
+// A length byte and the text, filled up with zero bytes to `size`.
+Bytes PascalString(const std::string& text, std::size_t size) {
+  Bytes data(size, 0);
+  data[0] = static_cast<std::uint8_t>(text.size());
+  std::copy(text.begin(), text.end(), data.begin() + 1);
+  return data;
+}
+
+// The text and its NUL, filled up with zero bytes to `size`.
+Bytes CString(const std::string& text, std::size_t size) {
+  Bytes data(size, 0);
+  std::copy(text.begin(), text.end(), data.begin());
+  return data;
+}
+
+// The property list as the host reads it: a header, then one record per
+// property: vendor, key, id 0, the length of the data, and the data padded
+// with zero bytes to a multiple of 4.
+Bytes ExpectedPropertyList() {
+  struct Property {
+    const char key[5];
+    Bytes data;  // exactly the bytes that the record's length counts
+  };
+  const Property properties[] = {
+      {"kind", Block().Code("eFKT").bytes()},
+      {"name", PascalString("Velk", 8)},
+      {"catg", PascalString("ORVANE", 8)},
+      {"8664", CString("EffectMain", 12)},
+      {"ePVR", Block().Int16(2).Int16(0).bytes()},
+      {"eSVR", Block().Int16(13).Int16(25).bytes()},
+      {"eVER", Block().Int32(0x80001).bytes()},
+      {"eINF", Block().Int16(0).bytes()},
+      {"eGLO", Block().Int32(0x2000000).bytes()},
+      {"eGL2", Block().Int32(0).bytes()},
+      {"eMNA", PascalString("ADBE Velk", 12)},
+      {"aeFL", Block().Int32(0).bytes()},
+  };
+  Block list;
+  list.Int16(1).Int32(0).Int32(std::size(properties));
+  for (const Property& property : properties) {
+    Bytes padded = property.data;
+    padded.resize((padded.size() + 3) / 4 * 4, 0);
+    list.Code("8BIM")
+        .Code(property.key)
+        .Int32(0)
+        .Int32(property.data.size())
+        .Append(padded);
+  }
+  return list.bytes();
+}
+
+// One resource of the module, language 1033, as the Windows loader finds it.
+Bytes LoadedResource(const char* type, int id) {
+  const std::string path = Setting("VELK_MODULE");
+  HMODULE module =
+      LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (module == nullptr) {
+    ADD_FAILURE() << "cannot load " << path << ": " << GetLastError();
+    return {};
+  }
+  Bytes data;
+  HRSRC found = FindResourceExA(module, type, MAKEINTRESOURCEA(id),
+                                MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+  if (found == nullptr) {
+    ADD_FAILURE() << "no resource " << id << " of this type in " << path;
+  } else {
+    const auto* start = static_cast<const std::uint8_t*>(
+        LockResource(LoadResource(module, found)));
+    data.assign(start, start + SizeofResource(module, found));
+  }
+  FreeLibrary(module);
+  return data;
+}
+
+// One resource as each reader found it.
+struct ReadBack {
+  const char* reader;
+  Bytes data;
+};
+
+std::vector<ReadBack> PropertyListsRead() {
+  return {{"wrestool", AsBytes(ReadDumped("pipl.bin"))},
+          {"loader", LoadedResource("PIPL", 16000)}};
+}
+
+std::vector<ReadBack> ManifestsRead() {
+  return {{"wrestool", AsBytes(ReadDumped("manifest.xml"))},
+          {"loader", LoadedResource(MAKEINTRESOURCEA(24), 2)}};
+}
+
+TEST(ModuleFileTest, PropertyListIsExactlyTheAssembledBlock) {
+  const Bytes expected = ExpectedPropertyList();
+  ASSERT_EQ(expected.size(), 274u);
+  for (const ReadBack& read : PropertyListsRead()) {
+    SCOPED_TRACE(read.reader);
+    EXPECT_EQ(Hex(read.data), Hex(expected));
+  }
+}
+
+TEST(ModuleFileTest, ManifestRequestsAsInvokerWithoutUiAccess) {
+  const std::regex request(
+      R"(^<\?xml [^>]*\?>\s*<assembly [^>]*>\s*)"
+      R"(<trustInfo xmlns="urn:schemas-microsoft-com:asm.v3">\s*)"
+      R"(<security>\s*<requestedPrivileges>\s*)"
+      R"(<requestedExecutionLevel\s+level="asInvoker"\s+uiAccess="false"\s*/>)");
+  for (const ReadBack& read : ManifestsRead()) {
+    SCOPED_TRACE(read.reader);
+    const std::string text(read.data.begin(), read.data.end());
+    EXPECT_TRUE(std::regex_search(text, request)) << text;
+  }
+}
+
+TEST(ModuleFileTest, ModuleCarriesOnlyItsTwoResources) {
+  std::istringstream listing(ReadDumped("resources.txt"));
+  std::set<std::string> resources;
+  for (std::string line; std::getline(listing, line);) {
+    resources.insert(line.substr(0, line.find(" [")));  // drop offset, size
+  }
+  const std::set<std::string> expected = {
+      "--type='PIPL' --name=16000 --language=1033",
+      "--type=24 --name=2 --language=1033"};
+  EXPECT_EQ(resources, expected);
+}
+
+// Named exports and their ordinals, from objdump's export tables. Older
+// objdumps list the unbiased index only, newer ones add "+base[ordinal]".
+std::map<std::string, long> NamedExports(const std::string& headers) {
+  std::smatch match;
+  long base = 0;
+  if (std::regex_search(headers, match, std::regex(R"(Ordinal Base\s+(\d+))")))
+    base = std::stol(match[1]);
+  std::map<std::string, long> exports;
+  const std::size_t table = headers.find("[Ordinal/Name Pointer] Table");
+  if (table == std::string::npos) return exports;
+  std::istringstream lines(headers.substr(table));
+  std::string line;
+  std::getline(lines, line);
+  const std::regex entry(
+      R"(^\s*\[\s*(\d+)\]\s+(?:\+base\[\s*(\d+)\]\s+)?(\S+)\s*$)");
+  while (std::getline(lines, line) && std::regex_match(line, match, entry)) {
+    exports[match[3]] =
+        match[2].matched ? std::stol(match[2]) : std::stol(match[1]) + base;
+  }
+  return exports;
+}
+
+TEST(ModuleFileTest, ExportsEffectMainAtOrdinalOneAndTheEntryByName) {
+  const std::map<std::string, long> exports =
+      NamedExports(ReadDumped("headers.txt"));
+  EXPECT_EQ(exports.size(), 2u);
+  EXPECT_EQ(exports.count("EffectMain") ? exports.at("EffectMain") : 0, 1);
+  EXPECT_EQ(exports.count("PluginDataEntryFunction"), 1u);
+
+  // The loader agrees: ordinal 1 is the function named EffectMain.
+  const std::string path = Setting("VELK_MODULE");
+  HMODULE module = LoadLibraryA(path.c_str());
+  ASSERT_NE(module, nullptr) << path << ": " << GetLastError();
+  const auto byOrdinal = GetProcAddress(module, MAKEINTRESOURCEA(1));
+  EXPECT_NE(byOrdinal, nullptr);
+  EXPECT_EQ(byOrdinal, GetProcAddress(module, "EffectMain"));
+  FreeLibrary(module);
+}
+
+TEST(ModuleFileTest, ImportsOnlyWindowsSystemDlls) {
+  const std::string headers = ReadDumped("headers.txt");
+  const std::set<std::string> system = {"kernel32.dll", "msvcrt.dll",
+                                        "ntdll.dll",    "user32.dll",
+                                        "advapi32.dll", "ucrtbase.dll"};
+  const std::regex dllName(R"(DLL Name: (\S+))");
+  std::vector<std::string> imported;
+  for (auto it = std::sregex_iterator(headers.begin(), headers.end(), dllName);
+       it != std::sregex_iterator(); ++it) {
+    std::string name = (*it)[1];
+    for (char& c : name) c = static_cast<char>(std::tolower(c));
+    imported.push_back(name);
+    EXPECT_TRUE(system.count(name) || name.rfind("api-ms-win-", 0) == 0)
+        << name << " is not a Windows system DLL";
+  }
+  EXPECT_NE(std::find(imported.begin(), imported.end(), "kernel32.dll"),
+            imported.end());
+}
+
+}  // namespace
+}  // namespace velk::test
