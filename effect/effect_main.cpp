@@ -11,6 +11,9 @@ ErrorCode EffectMain(std::int32_t selector, InputRecord* input,
   try {
     // Taken as unsigned, every negative selector lies above 14.
     switch (static_cast<std::uint32_t>(selector)) {
+      case kCmdRender:
+        result = Render(input, output, params, outputImage);
+        break;
       default:
         break;
     }
