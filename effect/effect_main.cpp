@@ -20,6 +20,9 @@ ErrorCode EffectMain(std::int32_t selector, InputRecord* input,
       case kCmdParamsSetup:
         result = ParamsSetup(input, output, params, outputImage);
         break;
+      case kCmdRender:
+        result = Render(input, output, params, outputImage);
+        break;
       case kCmdUserChangedParam:
         result = UserChangedParam(input, output, params,
                                   static_cast<ChangedParamExtra*>(extra));

@@ -7,30 +7,33 @@
 #include <iostream>
 
 #include "effect/handlers.h"
+#include "effect/param_index.h"
 #include "suites/suite_handler.h"
 
 namespace velk {
 namespace {
 
-// The "Type" popup and its "Individual" choice (choices count from 1).
-constexpr std::int32_t kTypeIndex = 1;
+// The "Type" popup's "Individual" choice (choices count from 1).
 constexpr std::int32_t kIndividualChoice = 1;
 
-// Indices in the parameter array; each parameter's id is its index.
+constexpr ParamIndex kMarginGroup[] = {kParamLeft, kParamRight, kParamTop,
+                                       kParamBottom};
+constexpr ParamIndex kBoxGroup[] = {kParamWidth, kParamHeight, kParamCenter};
 
-constexpr std::int32_t kMarginGroup[] = {2, 3, 4, 5};  // Left .. Bottom
-constexpr std::int32_t kBoxGroup[] = {6, 7, 8};        // Width, Height, Center
-
-// Update orders: a changed parameter sends "Invert" (9) before "Center" (8);
-// a UI update leaves "Invert" out.
-constexpr std::int32_t kChangedParamUpdates[] = {2, 3, 4, 5, 6, 7, 9, 8};
-constexpr std::int32_t kParameterUIUpdates[] = {2, 3, 4, 5, 6, 7, 8};
+// Update orders: a changed parameter sends "Invert" before "Center"; a UI
+// update leaves "Invert" out.
+constexpr ParamIndex kChangedParamUpdates[] = {
+    kParamLeft,  kParamRight,  kParamTop,    kParamBottom,
+    kParamWidth, kParamHeight, kParamInvert, kParamCenter};
+constexpr ParamIndex kParameterUIUpdates[] = {
+    kParamLeft,  kParamRight,  kParamTop,   kParamBottom,
+    kParamWidth, kParamHeight, kParamCenter};
 
 template <std::size_t kCount>
-void SetUiFlags(ParamList params, const std::int32_t (&indices)[kCount],
+void SetUiFlags(ParamList params, const ParamIndex (&indices)[kCount],
                 std::int32_t uiFlags) {
   // The whole word: no bit that the host had there survives.
-  for (const std::int32_t index : indices) params[index]->uiFlags = uiFlags;
+  for (const ParamIndex index : indices) params[index]->uiFlags = uiFlags;
 }
 
 // Marks each listed parameter as changed and, while every update so far
@@ -41,9 +44,9 @@ void SetUiFlags(ParamList params, const std::int32_t (&indices)[kCount],
 template <std::size_t kCount>
 ErrorCode UpdateControls(SuiteHandler& suites, const InputRecord& input,
                          ParamList params,
-                         const std::int32_t (&indices)[kCount]) {
+                         const ParamIndex (&indices)[kCount]) {
   ErrorCode result = kErrNone;
-  for (const std::int32_t index : indices) {
+  for (const ParamIndex index : indices) {
     params[index]->changeFlags = kChangeFlagValueChanged;
     if (result == kErrNone) {
       result = suites.ParamUtilsSuite3()->updateParamUI(input.effectRef, index,
@@ -60,9 +63,9 @@ ErrorCode UserChangedParam(InputRecord* input, OutputRecord* output,
   static_cast<void>(output);
   SuiteHandler suites(input->basicSuite);
 
-  if (extra->changedIndex == kTypeIndex) {
+  if (extra->changedIndex == kParamType) {
     const bool individual =
-        params[kTypeIndex]->popup.value == kIndividualChoice;
+        params[kParamType]->popup.value == kIndividualChoice;
     // Whether the line reached standard output is not looked at.
     std::cout << (individual ? "individual" : "width height") << '\n';
     std::cout.flush();

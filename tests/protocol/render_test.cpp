@@ -1,0 +1,408 @@
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "host/host_image.h"
+#include "tests/protocol/host_fixture.h"
+
+namespace velk::test {
+namespace {
+
+constexpr std::int32_t kRender = 11;
+constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr std::int32_t kMinInt = std::numeric_limits<std::int32_t>::min();
+constexpr std::int32_t kMaxInt = std::numeric_limits<std::int32_t>::max();
+
+// The rectangle record as the host received it, read at its byte offsets.
+struct ReceivedRect {
+  std::int32_t mode;
+  double left, right, top, bottom;
+  std::int8_t invert;
+};
+
+ReceivedRect RectOf(const host::ReceivedIterate& call) {
+  ReceivedRect rect{};
+  std::memcpy(&rect.mode, call.refconBytes + 0, 4);
+  std::memcpy(&rect.left, call.refconBytes + 4, 8);
+  std::memcpy(&rect.right, call.refconBytes + 12, 8);
+  std::memcpy(&rect.top, call.refconBytes + 20, 8);
+  std::memcpy(&rect.bottom, call.refconBytes + 28, 8);
+  std::memcpy(&rect.invert, call.refconBytes + 36, 1);
+  return rect;
+}
+
+// The parameters that a render reads, by name.
+struct Settings {
+  std::int32_t mode;
+  double left, right, top, bottom;  // margins, mode 1
+  double width, height;             // box, mode 2
+  double centerX, centerY;          // in pixels, mode 2
+  std::int32_t invert = 0;          // the checkbox's whole value
+};
+
+void Apply(host::StandInHost& host, const Settings& s) {
+  host.params[1].popup.value = s.mode;
+  const double sliders[] = {s.left,   s.right, s.top,
+                            s.bottom, s.width, s.height};
+  for (int i = 0; i < 6; ++i) host.params[2 + i].slider.value = sliders[i];
+  host.params[8].point.xValue = static_cast<std::int32_t>(s.centerX * 65536);
+  host.params[8].point.yValue = static_cast<std::int32_t>(s.centerY * 65536);
+  host.params[9].checkbox.value = s.invert;
+}
+
+// Gives every byte of the input a value that no output byte has, with the
+// input's alpha never 0.
+void FillPixels(host::StandInHost& host) {
+  for (std::size_t i = 0; i < host.inputPixels.size(); ++i) {
+    host.inputPixels[i] = static_cast<std::uint8_t>(0x80 | (i % 127));
+    host.outputPixels[i] = static_cast<std::uint8_t>(i % 127);
+  }
+}
+
+// Inclusive columns and rows that are inside the rectangle; empty when the
+// first exceeds the last.
+struct Inside {
+  std::int32_t firstColumn, lastColumn, firstRow, lastRow;
+};
+constexpr Inside kNone{1, 0, 1, 0};
+constexpr Inside kAll{kMinInt, kMaxInt, kMinInt, kMaxInt};
+
+// Every output pixel is either a whole copy of its input pixel (inside, or
+// outside when inverted) or what it was before with alpha 0.
+void ExpectRendered(const host::StandInHost& host,
+                    const std::vector<std::uint8_t>& before,
+                    const Inside& inside, bool inverted) {
+  const ImageRecord& image = host.outputImage;
+  const bool deep = host::IsDeep(image);
+  const std::size_t pixelBytes = deep ? 8 : 4;
+  const std::size_t alphaBytes = deep ? 2 : 1;
+  int wrong = 0;
+  for (std::int32_t y = 0; y < image.height; ++y) {
+    for (std::int32_t x = 0; x < image.width; ++x) {
+      const bool in = x >= inside.firstColumn && x <= inside.lastColumn &&
+                      y >= inside.firstRow && y <= inside.lastRow;
+      const std::size_t at =
+          (static_cast<std::size_t>(y) * image.width + x) * pixelBytes;
+      std::uint8_t expected[8];
+      if (in != inverted) {
+        std::memcpy(expected, &host.inputPixels[at], pixelBytes);
+      } else {
+        std::memcpy(expected, &before[at], pixelBytes);
+        std::memset(expected, 0, alphaBytes);
+      }
+      if (std::memcmp(expected, &host.outputPixels[at], pixelBytes) != 0) {
+        if (++wrong <= 3) ADD_FAILURE() << "pixel (" << x << ", " << y << ")";
+      }
+    }
+  }
+  EXPECT_EQ(wrong, 0) << "wrong pixels";
+}
+
+struct Size {
+  std::int32_t width, height;
+};
+struct Edges {
+  double left, right, top, bottom;
+};
+
+struct WorkedCase {
+  const char* what;
+  Size layer;  // the input record's layer size
+  Size image;  // the downsampled input layer and output image
+  DownsampleFactor x, y;
+  Settings settings;
+  Edges edges;  // exactly
+  Inside inside;
+};
+
+constexpr DownsampleFactor kFull{1, 1};
+constexpr DownsampleFactor kHalf{1, 2};
+
+// clang-format off
+const WorkedCase kWorked[] = {
+    {"margins", {640, 480}, {640, 480}, kFull, kFull,
+     {1, 10, 20, 30, 40, 0, 0, 0, 0},
+     {10, 620, 30, 440}, {10, 620, 30, 440}},
+    {"margins at half size", {640, 480}, {320, 240}, kHalf, kHalf,
+     {1, 10, 20, 30, 40, 0, 0, 0, 0},
+     {5, 310, 15, 220}, {5, 310, 15, 220}},
+    {"box", {640, 480}, {640, 480}, kFull, kFull,
+     {2, 0, 0, 0, 0, 200, 100, 320, 240},
+     {220, 420, 190, 290}, {220, 419, 190, 289}},
+    {"box on an odd layer", {639, 481}, {639, 481}, kFull, kFull,
+     {2, 0, 0, 0, 0, 200, 100, 320, 240},
+     {220.5, 420.5, 190.5, 290.5}, {221, 420, 191, 290}},
+    {"box in the corner", {640, 480}, {640, 480}, kFull, kFull,
+     {2, 0, 0, 0, 0, 200, 100, 100, 50},
+     {0, 200, 0, 100}, {0, 199, 0, 99}},
+    {"box at half size", {640, 480}, {320, 240}, kHalf, kHalf,
+     {2, 0, 0, 0, 0, 200, 100, 160, 120},
+     {110, 210, 95, 145}, {110, 209, 95, 144}},
+    {"box on an odd layer at half size", {639, 481}, {320, 241}, kHalf, kHalf,
+     {2, 0, 0, 0, 0, 200, 100, 160, 120},
+     {110.25, 210.25, 95.25, 145.25}, {111, 210, 96, 145}},
+
+    {"zero margins keep the layer", {64, 48}, {64, 48}, kFull, kFull,
+     {1, 0, 0, 0, 0, 0, 0, 0, 0},
+     {0, 64, 0, 48}, kAll},
+    {"overlapping margins are stored as computed", {640, 48}, {640, 48},
+     kFull, kFull,
+     {1, 400, 400, 0, 0, 0, 0, 0, 0},
+     {400, 240, 0, 48}, kNone},
+    {"box larger than the layer", {640, 480}, {64, 48}, kFull, kFull,
+     {2, 0, 0, 0, 0, 800, 600, 320, 240},
+     {-80, 720, -60, 540}, kAll},
+    {"fractional centre", {640, 480}, {640, 480}, kFull, kFull,
+     {2, 0, 0, 0, 0, 200, 100, 320.5, 240},
+     {220.5, 420.5, 190, 290}, {221, 420, 190, 289}},
+    {"denominator with its top bit set is positive", {640, 480}, {64, 48},
+     {1, 0x80000000u}, kFull,
+     {1, 10, 20, 30, 40, 0, 0, 0, 0},
+     {10.0 / 2147483648.0, 620.0 / 2147483648.0, 30, 440}, kNone},
+    {"negative numerator", {640, 480}, {64, 48}, kFull, {-1, 2},
+     {1, 10, 20, 30, 40, 0, 0, 0, 0},
+     {10, 620, -15, -220}, kNone},
+    {"zero denominator gives infinite edges", {640, 480}, {64, 48},
+     {1, 0}, kFull,
+     {1, 10, 20, 30, 40, 0, 0, 0, 0},
+     {kInf, kInf, 30, 440}, kNone},
+};
+// clang-format on
+
+class RenderTest : public HostTest, public testing::WithParamInterface<bool> {};
+
+TEST_P(RenderTest, WorkedValuesGiveExactEdgesAndPixels) {
+  const bool deep = GetParam();
+  for (const WorkedCase& c : kWorked) {
+    for (std::int32_t invert : {0, 1}) {
+      SCOPED_TRACE(std::string(c.what) + (invert ? ", inverted" : ""));
+      host.SetLayer(c.image.width, c.image.height, deep);
+      host.input.width = c.layer.width;
+      host.input.height = c.layer.height;
+      host.input.downsampleX = c.x;
+      host.input.downsampleY = c.y;
+      Settings settings = c.settings;
+      settings.invert = invert;
+      Apply(host, settings);
+      FillPixels(host);
+      const auto before = host.outputPixels;
+      host.iterates.clear();
+
+      ASSERT_EQ(host.Command(kRender), kErrNone);
+
+      ASSERT_EQ(host.iterates.size(), 1u);
+      const ReceivedRect rect = RectOf(host.iterates[0]);
+      EXPECT_EQ(rect.mode, settings.mode);
+      EXPECT_EQ(rect.left, c.edges.left);
+      EXPECT_EQ(rect.right, c.edges.right);
+      EXPECT_EQ(rect.top, c.edges.top);
+      EXPECT_EQ(rect.bottom, c.edges.bottom);
+      EXPECT_EQ(rect.invert, invert);
+      ExpectRendered(host, before, c.inside, invert != 0);
+    }
+  }
+}
+
+TEST_P(RenderTest, ModesOtherThanMarginsAndBoxLeaveEveryPixel) {
+  host.SetLayer(8, 6, GetParam());
+  for (std::int32_t mode : {0, 3, -1, 0x101}) {
+    SCOPED_TRACE(mode);
+    Apply(host, {mode, 1, 1, 1, 1, 4, 4, 4, 3, 1});
+    FillPixels(host);
+    const auto before = host.outputPixels;
+    host.iterates.clear();
+
+    EXPECT_EQ(host.Command(kRender), kErrNone);
+
+    ASSERT_EQ(host.iterates.size(), 1u);
+    const ReceivedRect rect = RectOf(host.iterates[0]);
+    EXPECT_EQ(rect.mode, mode);
+    EXPECT_EQ(rect.left, 0.0);
+    EXPECT_EQ(rect.right, 0.0);
+    EXPECT_EQ(rect.top, 0.0);
+    EXPECT_EQ(rect.bottom, 0.0);
+    EXPECT_EQ(rect.invert, 1);
+    EXPECT_EQ(host.outputPixels, before);
+  }
+}
+
+TEST_P(RenderTest, InvertTakesTheLowByteOfTheCheckbox) {
+  struct Case {
+    std::int32_t checkbox;
+    std::int8_t invert;
+  };
+  const Case cases[] = {{0, 0},        {1, 1},   {256, 0},
+                        {0x180, -128}, {-1, -1}, {0x7f00, 0}};
+  host.SetLayer(8, 6, GetParam());
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.checkbox);
+    Apply(host, {1, 2, 3, 1, 2, 0, 0, 0, 0, c.checkbox});
+    FillPixels(host);
+    const auto before = host.outputPixels;
+    host.iterates.clear();
+
+    EXPECT_EQ(host.Command(kRender), kErrNone);
+
+    ASSERT_EQ(host.iterates.size(), 1u);
+    EXPECT_EQ(RectOf(host.iterates[0]).invert, c.invert);
+    ExpectRendered(host, before, {2, 5, 1, 4}, c.invert != 0);
+  }
+}
+
+TEST_P(RenderTest, SeveralHostThreadsRenderTheSamePixels) {
+  host.SetLayer(33, 17, GetParam());
+  Apply(host, {2, 0, 0, 0, 0, 10.5, 7, 16, 8.25});
+  FillPixels(host);
+  ASSERT_EQ(host.Command(kRender), kErrNone);
+  const auto oneThread = host.outputPixels;
+
+  FillPixels(host);
+  host.iterateThreads = 4;
+  ASSERT_EQ(host.Command(kRender), kErrNone);
+  EXPECT_EQ(host.outputPixels, oneThread);
+}
+
+INSTANTIATE_TEST_SUITE_P(Depths, RenderTest, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& info) {
+                           return info.param ? "Bits16" : "Bits8";
+                         });
+
+using RenderProtocolTest = HostTest;
+
+TEST_F(RenderProtocolTest, BitZeroOfWorldFlagsChoosesTheSuite) {
+  struct Case {
+    std::uint32_t worldFlags;
+    Calls calls;
+  };
+  const Case cases[] = {
+      {0,
+       {"acquire PF Iterate8 Suite 1", "iterate8 0 6",
+        "release PF Iterate8 Suite 1"}},
+      {1,
+       {"acquire PF iterate16 Suite 1", "iterate16 0 6",
+        "release PF iterate16 Suite 1"}},
+      {2,
+       {"acquire PF Iterate8 Suite 1", "iterate8 0 6",
+        "release PF Iterate8 Suite 1"}},
+      {3,
+       {"acquire PF iterate16 Suite 1", "iterate16 0 6",
+        "release PF iterate16 Suite 1"}},
+      {0xFFFFFFFEu,
+       {"acquire PF Iterate8 Suite 1", "iterate8 0 6",
+        "release PF Iterate8 Suite 1"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.worldFlags);
+    const bool deep = (c.worldFlags & 1) != 0;
+    host.SetLayer(8, 6, deep);
+    // The input layer's own flags say the opposite: only the output counts.
+    host.inputImage().worldFlags = deep ? 0 : 1;
+    host.outputImage.worldFlags = c.worldFlags;
+    Apply(host, {1, 2, 3, 1, 2, 0, 0, 0, 0});
+    FillPixels(host);
+    const auto before = host.outputPixels;
+    host.ClearCalls();
+
+    EXPECT_EQ(host.Command(kRender), kErrNone);
+
+    EXPECT_EQ(host.Calls(), c.calls);
+    ExpectRendered(host, before, {2, 5, 1, 4}, false);
+    EXPECT_TRUE(host.Outstanding().empty());
+  }
+}
+
+TEST_F(RenderProtocolTest, IterateGetsTheEightArguments) {
+  struct Case {
+    std::int32_t extentTop, extentBottom, progressEnd;
+  };
+  const Case cases[] = {
+      {0, 480, 480},
+      {100, 300, 200},
+      {-5, -10, -5},
+      // The difference does not fit 32 bits: it wraps instead of overflowing.
+      {kMinInt, kMaxInt, -1},
+      {kMaxInt, kMinInt, 1},
+      {-1, kMaxInt, kMinInt},
+  };
+  for (bool deep : {false, true}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::to_string(c.extentTop) + ".." +
+                   std::to_string(c.extentBottom));
+      host.SetLayer(4, 3, deep);
+      host.outputImage.extentTop = c.extentTop;
+      host.outputImage.extentBottom = c.extentBottom;
+      host.iterates.clear();
+
+      EXPECT_EQ(host.Command(kRender), kErrNone);
+
+      ASSERT_EQ(host.iterates.size(), 1u);
+      const host::ReceivedIterate& call = host.iterates[0];
+      EXPECT_EQ(call.depth, deep ? 16 : 8);
+      EXPECT_EQ(call.input, &host.input);
+      EXPECT_EQ(call.progressBase, 0);
+      EXPECT_EQ(call.progressEnd, c.progressEnd);
+      EXPECT_EQ(call.source, &host.params[0].image);
+      EXPECT_EQ(call.area, nullptr);
+      EXPECT_NE(call.refcon, nullptr);
+      EXPECT_EQ(call.dest, &host.outputImage);
+    }
+  }
+}
+
+TEST_F(RenderProtocolTest, MissingSuiteGives516AndWritesNoPixel) {
+  struct Case {
+    const char* what;
+    bool deep;
+    bool nullBasicSuite;
+    ErrorCode acquireCode;  // 0: the host answers 0 but stores no suite
+    Calls calls;
+  };
+  const Case cases[] = {
+      {"no basic suite", false, true, 0, {}},
+      {"no basic suite, 16 bit", true, true, 0, {}},
+      {"8-bit suite fails", false, false, 7, {"acquire PF Iterate8 Suite 1"}},
+      {"no 8-bit table", false, false, 0, {"acquire PF Iterate8 Suite 1"}},
+      {"16-bit suite fails", true, false, -3, {"acquire PF iterate16 Suite 1"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    host.SetLayer(8, 6, c.deep);
+    Apply(host, {1, 0, 0, 0, 0, 0, 0, 0, 0});
+    FillPixels(host);
+    const auto before = host.outputPixels;
+    host.faults = {};
+    host.faults.nullBasicSuite = c.nullBasicSuite;
+    host.faults.acquire = {{c.deep ? "PF iterate16 Suite" : "PF Iterate8 Suite",
+                            1, c.acquireCode}};
+    host.ClearCalls();
+    host.iterates.clear();
+
+    EXPECT_EQ(host.Command(kRender), kErrMissingSuite);
+
+    EXPECT_EQ(host.Calls(), c.calls);
+    EXPECT_TRUE(host.iterates.empty());
+    EXPECT_EQ(host.outputPixels, before);
+    EXPECT_TRUE(host.Outstanding().empty());
+  }
+}
+
+TEST_F(RenderProtocolTest, IterateErrorIsReturnedAfterTheSuiteIsReleased) {
+  for (ErrorCode code : {ErrorCode{-1}, ErrorCode{4}, ErrorCode{516}}) {
+    SCOPED_TRACE(code);
+    host.SetLayer(8, 6, true);
+    host.faults.iterateResult = code;
+    host.ClearCalls();
+
+    EXPECT_EQ(host.Command(kRender), code);
+
+    EXPECT_EQ(host.Calls(),
+              (Calls{"acquire PF iterate16 Suite 1", "iterate16 0 6",
+                     "release PF iterate16 Suite 1"}));
+    EXPECT_TRUE(host.Outstanding().empty());
+  }
+}
+
+}  // namespace
+}  // namespace velk::test
