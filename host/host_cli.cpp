@@ -1,0 +1,96 @@
+#include "host/host_cli.h"
+
+#include <exception>
+#include <new>
+
+#include "host/png_io.h"
+#include "host/render_command.h"
+
+namespace velk::host {
+
+namespace {
+
+constexpr const char* kHelp =
+    R"(usage: velk-host render [options] INPUT.png OUTPUT.png [NAME=VALUE ...]
+       velk-host --help
+
+Renders INPUT.png through the effect module as a host would: global setup,
+parameter setup, the parameters set by NAME=VALUE, then one render of the
+picture as the input layer. Writes the output image to OUTPUT.png as RGBA,
+transparent where the effect cleared the alpha.
+
+INPUT.png may have 8 or 16 bits per channel, with or without alpha; the
+render runs at the same depth. A 16-bit render is written as an 8-bit PNG
+for viewing (each channel rounded to 8 bits): the PNG writer in use writes
+8 bits per channel only.
+
+Parameters, by the names that the effect declares:
+  Type=Individual | "Type=Width Height" | Type=1 | Type=2
+  Left= Right= Top= Bottom=   margins in layer pixels ("Individual")
+  Width= Height=              box size in layer pixels ("Width Height")
+  Center=X,Y                  box centre in layer pixels ("Width Height")
+  Invert=on | off | 1 | 0     clear the inside instead of the outside
+
+Options (also as --option=VALUE):
+  --module PATH         the effect module (default: VELK_MODULE, else the
+                        module built beside this program)
+  --downsample N/D      render at N/D of the layer's resolution on both axes,
+  --downsample NX/DX,NY/DY  or per axis (0 < N <= D); the output PNG has the
+                        downsampled size
+  --threads N           the host's pixel iteration uses N threads (1 to 64)
+  -h, --help            this text
+
+Exit status: 0 done, 1 a file, the module or the effect failed, 2 a bad
+option, parameter name or value.
+)";
+
+// One line, whatever the message holds.
+std::string OneLine(std::string text) {
+  for (char& c : text) {
+    if (c == '\n' || c == '\r') c = ' ';
+  }
+  return text;
+}
+
+int Render(const std::vector<std::string>& arguments, std::ostream& out) {
+  const RenderOptions options = ParseRenderArguments(arguments);
+  const RenderSummary summary = RunRender(options);
+  out << "wrote " << options.output << " (" << summary.width << "x"
+      << summary.height << ", "
+      << (summary.deep ? "rendered at 16 bits per channel, saved at 8"
+                       : "8 bits per channel")
+      << ")\n";
+  return kExitOk;
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& arguments, std::ostream& out,
+           std::ostream& err) {
+  int status = kExitFailed;
+  std::string problem;
+  try {
+    for (const std::string& argument : arguments) {
+      if (argument == "--help" || argument == "-h") {
+        out << kHelp;
+        return kExitOk;
+      }
+    }
+    if (arguments.empty()) throw UsageError("no command given (see --help)");
+    if (arguments[0] != "render") {
+      throw UsageError("unknown command \"" + arguments[0] + "\" (see --help)");
+    }
+    return Render({arguments.begin() + 1, arguments.end()}, out);
+  } catch (const UsageError& error) {
+    status = kExitBadUsage;
+    problem = error.what();
+  } catch (const std::bad_alloc&) {
+    problem = "out of memory";
+  } catch (const std::exception& error) {
+    problem = error.what();
+  }
+  err << "velk-host: error: " << OneLine(problem) << "\n";
+  return status;
+}
+
+}  // namespace velk::host

@@ -1,0 +1,27 @@
+// Moves pixels between a Picture (straight RGBA) and a host image (Pixel8 or
+// Pixel16, alpha first), as a host lays out a layer for a render and reads
+// the rendered output back.
+#pragma once
+
+#include <cstdint>
+
+#include "effect/image_record.h"
+#include "effect/input_record.h"
+#include "host/png_io.h"
+
+namespace velk::host {
+
+// The size of one axis of a layer `size` pixels long, rendered at `factor`
+// (at most 1): rounded up, at least 1.
+std::int32_t DownsampledSize(std::int32_t size, DownsampleFactor factor);
+
+// Fills `image`, already laid out at the downsampled size and at the
+// picture's depth, from `picture`: each image pixel takes the picture pixel
+// that its position maps to at the factors (nearest pixel, no filtering).
+void FillImage(const Picture& picture, DownsampleFactor factorX,
+               DownsampleFactor factorY, ImageRecord& image);
+
+// The pixels of `image` as a picture of its size and depth.
+Picture PictureOf(const ImageRecord& image);
+
+}  // namespace velk::host

@@ -1,0 +1,50 @@
+// PNG files for the stand-in host's render command: read with 8 or 16 bits
+// per channel, with or without alpha; written with 8 bits per channel and
+// alpha.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace velk::host {
+
+// A picture as straight RGBA, four channel values per pixel, row 0 first.
+// Values run to 255 when `deep` is false and to 65535 when it is true.
+struct Picture {
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+  bool deep = false;
+  std::vector<std::uint16_t> rgba;
+
+  std::uint16_t* At(std::int32_t x, std::int32_t y) {
+    return &rgba[(static_cast<std::size_t>(y) * width + x) * 4];
+  }
+  const std::uint16_t* At(std::int32_t x, std::int32_t y) const {
+    return &rgba[(static_cast<std::size_t>(y) * width + x) * 4];
+  }
+};
+
+// A file that cannot be opened, read, decoded or written; the message names
+// the file and the reason, on one line.
+class FileError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Reads a PNG of any colour type: grey, grey with alpha, palette, RGB or
+// RGBA. A PNG of 16 bits per channel gives a deep picture; every other one
+// gives 8 bits per channel. Without alpha in the file, every pixel is opaque.
+Picture ReadPng(const std::string& path);
+
+// Writes `picture` as an RGBA PNG of 8 bits per channel. A deep picture is
+// rounded to 8 bits per channel on the way (value / 257).
+void WritePng(const std::string& path, const Picture& picture);
+
+// A 16-bit channel value rounded to 8 bits.
+constexpr std::uint8_t To8Bits(std::uint16_t value) {
+  return static_cast<std::uint8_t>((value + 128u) / 257u);
+}
+
+}  // namespace velk::host
