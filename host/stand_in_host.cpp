@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 
@@ -18,11 +19,27 @@ namespace {
 // Result of an acquire for a suite that this host does not serve.
 constexpr ErrorCode kErrUnknownSuite = 1;
 
+thread_local bool inHostWork = false;
+
+// Marks the host's own work for InHostWork() while it lives; nests.
+class HostWork {
+ public:
+  HostWork() : outer_(inHostWork) { inHostWork = true; }
+  ~HostWork() { inHostWork = outer_; }
+  HostWork(const HostWork&) = delete;
+  HostWork& operator=(const HostWork&) = delete;
+
+ private:
+  const bool outer_;
+};
+
 std::string SuiteKey(const char* name, std::int32_t version) {
   return std::string(name) + " " + std::to_string(version);
 }
 
 }  // namespace
+
+bool InHostWork() { return inHostWork; }
 
 EffectRef StandInHost::HostEffectRef() {
   static int instance;
@@ -130,6 +147,7 @@ void StandInHost::Log(std::string line) {
 
 ErrorCode StandInHost::Acquire(const char* name, std::int32_t version,
                                const void** suite) {
+  const HostWork hostWork;
   StandInHost& host = Current();
   host.Log("acquire " + SuiteKey(name, version));
   for (const HostFaults::Acquire& fault : host.faults.acquire) {
@@ -144,6 +162,7 @@ ErrorCode StandInHost::Acquire(const char* name, std::int32_t version,
 }
 
 ErrorCode StandInHost::Release(const char* name, std::int32_t version) {
+  const HostWork hostWork;
   StandInHost& host = Current();
   host.Log("release " + SuiteKey(name, version));
   std::lock_guard<std::mutex> lock(host.mutex_);
@@ -152,6 +171,7 @@ ErrorCode StandInHost::Release(const char* name, std::int32_t version) {
 }
 
 ErrorCode StandInHost::FormatPrint(char* dest, const char* format, ...) {
+  const HostWork hostWork;
   StandInHost& host = Current();
   host.Log("formatPrint");
   host.lastPrintDest = dest;
@@ -163,6 +183,7 @@ ErrorCode StandInHost::FormatPrint(char* dest, const char* format, ...) {
 }
 
 ErrorCode StandInHost::CopyString(char* dest, const char* source) {
+  const HostWork hostWork;
   Current().Log(std::string("copyString ") + source);
   std::strcpy(dest, source);
   return kErrNone;
@@ -170,6 +191,7 @@ ErrorCode StandInHost::CopyString(char* dest, const char* source) {
 
 ErrorCode StandInHost::AddParam(EffectRef effectRef, std::int32_t index,
                                 const ParamDefinition* definition) {
+  const HostWork hostWork;
   StandInHost& host = Current();
   host.Log("addParam " + std::to_string(index));
   host.added.push_back({effectRef, index, definition, *definition});
@@ -181,6 +203,7 @@ ErrorCode StandInHost::AddParam(EffectRef effectRef, std::int32_t index,
 
 ErrorCode StandInHost::UpdateParamUI(EffectRef effectRef, std::int32_t index,
                                      const ParamDefinition* definition) {
+  const HostWork hostWork;
   StandInHost& host = Current();
   host.Log("update " + std::to_string(index));
   host.updates.push_back({effectRef, index, definition, *definition});
@@ -197,6 +220,7 @@ ErrorCode StandInHost::Iterate(InputRecord* input, std::int32_t progressBase,
                                PixelFunction<Pixel> pixelFunction,
                                ImageRecord* dest) {
   StandInHost& host = Current();
+  std::optional<HostWork> hostWork(std::in_place);
   const int depth = sizeof(Pixel) == sizeof(Pixel8) ? 8 : 16;
   host.Log("iterate" + std::to_string(depth) + " " +
            std::to_string(progressBase) + " " + std::to_string(progressEnd));
@@ -206,6 +230,7 @@ ErrorCode StandInHost::Iterate(InputRecord* input, std::int32_t progressBase,
     std::memcpy(received.refconBytes, refcon, sizeof received.refconBytes);
   }
   host.iterates.push_back(received);
+  hostWork.reset();  // the pixels are walked outside the host's own work
 
   const std::int32_t rows = dest->height;
   auto walkRows = [&](std::int32_t first, std::int32_t step) {
@@ -234,6 +259,7 @@ ErrorCode StandInHost::Registration(void* hostData, const char* name,
                                     std::int32_t interfaceVersionMajor,
                                     std::int32_t interfaceVersionMinor,
                                     std::int32_t reservedInfo) {
+  const HostWork hostWork;
   StandInHost& host = Current();
   host.Log("register");
   host.registrations.push_back({hostData, name, matchName, category, entryPoint,

@@ -85,6 +85,12 @@ struct ReceivedRegistration {
   std::int32_t reservedInfo;
 };
 
+// True while the calling thread runs the host's own work inside one of its
+// callbacks (logging, recording what it received), which allocates; false
+// while an iterate walks the pixels and calls the pixel function. Lets a
+// test tell the host's allocations from the module's.
+bool InHostWork();
+
 class StandInHost {
  public:
   explicit StandInHost(const EffectModule& module);
