@@ -1,0 +1,152 @@
+#include "bench/frame_cases.h"
+
+#include <cstring>
+
+#include "effect/param_index.h"
+#include "host/effect_module.h"
+
+namespace velk::bench {
+
+namespace {
+
+constexpr std::int32_t kRenderSelector = 11;
+
+std::vector<FrameCase> MakeCases() {
+  // Margins of an eighth of the frame keep 56% of it inside; the box of half
+  // its width and height keeps 25%; margins that cross leave nothing inside.
+  RectSetting mode1;
+  mode1.mode = 1;
+  mode1.left = mode1.right = mode1.top = mode1.bottom = 0.125;
+  RectSetting mode2;
+  mode2.mode = 2;
+  mode2.width = mode2.height = 0.5;
+  mode2.centerX = mode2.centerY = 0.5;
+  RectSetting inverted = mode1;
+  inverted.invert = 1;
+  RectSetting empty;
+  empty.mode = 1;
+  empty.left = empty.right = empty.top = empty.bottom = 0.6;
+
+  std::vector<FrameCase> cases;
+  for (const int depth : {8, 16}) {
+    const std::string bits = std::to_string(depth);
+    cases.push_back({"memcpy" + bits, depth, FrameWork::kMemcpy, {}});
+    cases.push_back({"copy" + bits, depth, FrameWork::kCopy, {}});
+    const std::string pixel = "pixel" + bits + " ";
+    cases.push_back({pixel + "mode1", depth, FrameWork::kRender, mode1});
+    cases.push_back({pixel + "mode2", depth, FrameWork::kRender, mode2});
+    cases.push_back({pixel + "inverted", depth, FrameWork::kRender, inverted});
+    cases.push_back({pixel + "empty", depth, FrameWork::kRender, empty});
+  }
+  return cases;
+}
+
+const host::EffectModule& Module() {
+  static const host::EffectModule module(host::EffectModule::DefaultPath());
+  return module;
+}
+
+const FrameCase& Find(int depth, FrameWork work) {
+  for (const FrameCase& frameCase : FrameCases()) {
+    if (frameCase.depth == depth && frameCase.work == work) return frameCase;
+  }
+  return FrameCases().front();
+}
+
+// The baseline's pixel function: the least a per-pixel effect can do.
+template <typename Pixel>
+ErrorCode CopyPixel(void* /*refcon*/, std::int32_t /*x*/, std::int32_t /*y*/,
+                    Pixel* in, Pixel* out) {
+  *out = *in;
+  return kErrNone;
+}
+
+std::int32_t Fixed(double value) {
+  return static_cast<std::int32_t>(value * 65536.0);
+}
+
+}  // namespace
+
+const std::vector<FrameCase>& FrameCases() {
+  static const std::vector<FrameCase> cases = MakeCases();
+  return cases;
+}
+
+const FrameCase* FindFrameCase(const std::string& name) {
+  for (const FrameCase& frameCase : FrameCases()) {
+    if (frameCase.name == name) return &frameCase;
+  }
+  return nullptr;
+}
+
+const FrameCase& CopyCase(int depth) { return Find(depth, FrameWork::kCopy); }
+const FrameCase& MemcpyCase(int depth) {
+  return Find(depth, FrameWork::kMemcpy);
+}
+
+FrameRunner::FrameRunner(const FrameCase& frameCase, std::int32_t width,
+                         std::int32_t height)
+    : case_(frameCase), host_(Module()) {
+  host_.SetLayer(width, height, frameCase.depth == 16);
+  for (std::size_t i = 0; i < host_.inputPixels.size(); ++i) {
+    host_.inputPixels[i] = static_cast<std::uint8_t>(0x80 | (i % 127));
+  }
+  const RectSetting& rect = frameCase.rect;
+  ParamDefinition* params = host_.params;
+  params[kParamType].popup.value = rect.mode;
+  params[kParamLeft].slider.value = rect.left * width;
+  params[kParamRight].slider.value = rect.right * width;
+  params[kParamTop].slider.value = rect.top * height;
+  params[kParamBottom].slider.value = rect.bottom * height;
+  params[kParamWidth].slider.value = rect.width * width;
+  params[kParamHeight].slider.value = rect.height * height;
+  params[kParamCenter].point.xValue = Fixed(rect.centerX * width);
+  params[kParamCenter].point.yValue = Fixed(rect.centerY * height);
+  params[kParamInvert].checkbox.value = rect.invert;
+}
+
+std::int64_t FrameRunner::pixels() const {
+  return static_cast<std::int64_t>(host_.outputImage.width) *
+         host_.outputImage.height;
+}
+
+// The same road as the render's: acquire the iterate suite through the basic
+// suite, one iterate call with a reference record, release.
+template <typename Pixel>
+ErrorCode FrameRunner::IterateCopy(const char* suiteName) {
+  const BasicSuite& basic = *host_.input.basicSuite;
+  const void* table = nullptr;
+  ErrorCode result =
+      basic.acquireSuite(suiteName, kIterateSuiteVersion, &table);
+  if (result != kErrNone) return result;
+  std::uint8_t reference[host::kRefconSnapshotBytes] = {};
+  result = static_cast<const IterateSuite<Pixel>*>(table)->iterate(
+      &host_.input, 0, host_.outputImage.extentBottom, &host_.inputImage(),
+      nullptr, reference, &CopyPixel<Pixel>, &host_.outputImage);
+  static_cast<void>(basic.releaseSuite(suiteName, kIterateSuiteVersion));
+  return result;
+}
+
+ErrorCode FrameRunner::RunFrame() {
+  ErrorCode result = kErrNone;
+  switch (case_.work) {
+    case FrameWork::kMemcpy:
+      if (!host_.outputPixels.empty()) {
+        std::memcpy(host_.outputPixels.data(), host_.inputPixels.data(),
+                    host_.outputPixels.size());
+      }
+      break;
+    case FrameWork::kCopy:
+      result = case_.depth == 16 ? IterateCopy<Pixel16>(kIterate16SuiteName)
+                                 : IterateCopy<Pixel8>(kIterate8SuiteName);
+      break;
+    case FrameWork::kRender:
+      result = host_.Command(kRenderSelector);
+      break;
+  }
+  host_.ClearCalls();
+  host_.iterates.clear();
+  return result;
+}
+
+}  // namespace velk::bench
