@@ -57,7 +57,6 @@ class FrameRunner {
   ErrorCode RunFrame();
 
   std::int64_t pixels() const;
-  host::StandInHost& host() { return host_; }
 
  private:
   template <typename Pixel>

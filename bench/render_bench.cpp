@@ -8,8 +8,8 @@
 
 #include <cstdio>
 #include <map>
-#include <memory>
 #include <string>
+#include <vector>
 
 #include "bench/frame_cases.h"
 
