@@ -2,6 +2,10 @@
 
 namespace velk {
 
+// The basic-suite pointer, then slots 1 to 135, with nothing in between.
+static_assert(sizeof(SuiteHandler) == sizeof(void*) * (1 + kSuiteSlotCount),
+              "SuiteHandler holds the basic suite and 135 slots");
+
 SuiteHandler::SuiteHandler(const BasicSuite* basicSuite)
     : basicSuite_(basicSuite), slots_{} {
   if (basicSuite_ == nullptr) MissingSuiteError();
