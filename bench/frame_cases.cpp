@@ -2,14 +2,13 @@
 
 #include <cstring>
 
+#include "effect/command.h"
 #include "effect/param_index.h"
 #include "host/effect_module.h"
 
 namespace velk::bench {
 
 namespace {
-
-constexpr std::int32_t kRenderSelector = 11;
 
 std::vector<FrameCase> MakeCases() {
   // Margins of an eighth of the frame keep 56% of it inside; the box of half
@@ -141,7 +140,7 @@ ErrorCode FrameRunner::RunFrame() {
                                  : IterateCopy<Pixel8>(kIterate8SuiteName);
       break;
     case FrameWork::kRender:
-      result = host_.Command(kRenderSelector);
+      result = host_.Command(kCmdRender);
       break;
   }
   host_.ClearCalls();

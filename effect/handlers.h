@@ -3,6 +3,7 @@
 #pragma once
 
 #include "effect/changed_param_extra.h"
+#include "effect/command.h"
 #include "effect/error_code.h"
 #include "effect/image_record.h"
 #include "effect/input_record.h"
@@ -10,17 +11,6 @@
 #include "effect/param_definition.h"
 
 namespace velk {
-
-// Command selectors that the effect serves; every other selector is answered
-// with 0 and touches nothing.
-enum Command : std::uint32_t {
-  kCmdAbout = 0,
-  kCmdGlobalSetup = 1,
-  kCmdParamsSetup = 4,
-  kCmdRender = 11,
-  kCmdUserChangedParam = 13,
-  kCmdUpdateParameterUI = 14,
-};
 
 // About (selector 0): the about text into output->returnMessage.
 ErrorCode About(InputRecord* input, OutputRecord* output, ParamList params,

@@ -19,6 +19,12 @@ enum ParamIndex : std::int32_t {
   kParamInvert = 9,
 };
 
+// The choices of the "Type" popup, numbered from 1.
+enum TypeChoice : std::int32_t {
+  kTypeIndividual = 1,   // four margins measured inwards from the edges
+  kTypeWidthHeight = 2,  // a box of a width and a height around a centre
+};
+
 // Parameters including the input layer.
 constexpr std::int32_t kParamCount = 10;
 

@@ -13,9 +13,6 @@
 namespace velk {
 namespace {
 
-// The "Type" popup's "Individual" choice (choices count from 1).
-constexpr std::int32_t kIndividualChoice = 1;
-
 constexpr ParamIndex kMarginGroup[] = {kParamLeft, kParamRight, kParamTop,
                                        kParamBottom};
 constexpr ParamIndex kBoxGroup[] = {kParamWidth, kParamHeight, kParamCenter};
@@ -58,14 +55,12 @@ ErrorCode UpdateControls(SuiteHandler& suites, const InputRecord& input,
 
 }  // namespace
 
-ErrorCode UserChangedParam(InputRecord* input, OutputRecord* output,
+ErrorCode UserChangedParam(InputRecord* input, OutputRecord* /*output*/,
                            ParamList params, ChangedParamExtra* extra) {
-  static_cast<void>(output);
   SuiteHandler suites(input->basicSuite);
 
   if (extra->changedIndex == kParamType) {
-    const bool individual =
-        params[kParamType]->popup.value == kIndividualChoice;
+    const bool individual = params[kParamType]->popup.value == kTypeIndividual;
     // Whether the line reached standard output is not looked at.
     std::cout << (individual ? "individual" : "width height") << '\n';
     std::cout.flush();
@@ -78,12 +73,9 @@ ErrorCode UserChangedParam(InputRecord* input, OutputRecord* output,
   return UpdateControls(suites, *input, params, kChangedParamUpdates);
 }
 
-ErrorCode UpdateParameterUI(InputRecord* input, OutputRecord* output,
-                            ParamList params, ImageRecord* outputImage,
-                            void* extra) {
-  static_cast<void>(output);
-  static_cast<void>(outputImage);
-  static_cast<void>(extra);
+ErrorCode UpdateParameterUI(InputRecord* input, OutputRecord* /*output*/,
+                            ParamList params, ImageRecord* /*outputImage*/,
+                            void* /*extra*/) {
   SuiteHandler suites(input->basicSuite);
   return UpdateControls(suites, *input, params, kParameterUIUpdates);
 }

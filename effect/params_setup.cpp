@@ -16,7 +16,6 @@ constexpr std::uint32_t kParamFlagsPopup = 0x42;
 constexpr std::uint32_t kParamFlagsOther = 0x60;
 
 constexpr std::int16_t kTypeChoiceCount = 2;
-constexpr std::int16_t kTypeDefaultChoice = 1;  // four margins
 
 struct SliderRow {
   ParamIndex index;
@@ -78,8 +77,8 @@ ErrorCode ParamsSetup(InputRecord* input, OutputRecord* output,
   Begin(*input, definition, kUiFlagsEnabled, kParamFlagsPopup, kParamTypePopup,
         kStrTypeName);
   definition.popup.choiceCount = kTypeChoiceCount;
-  definition.popup.defaultChoice = kTypeDefaultChoice;
-  definition.popup.value = kTypeDefaultChoice;
+  definition.popup.defaultChoice = kTypeIndividual;
+  definition.popup.value = definition.popup.defaultChoice;
   definition.popup.choices = GetStringPtr(kStrTypeChoices);
   result = Add(*input, definition, kParamType);
   if (result != kErrNone) return result;

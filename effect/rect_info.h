@@ -4,14 +4,15 @@
 // read them by value, never through a reference or a pointer to a member.
 #pragma once
 
-#include "host_abi.h"
+#include "effect/host_abi.h"
+#include "effect/param_index.h"
 
 namespace velk {
 
-// RectInfo::mode. Any other value means there is no rectangle and the pixel
-// functions leave every output pixel as it is.
-constexpr std::int32_t kRectModeMargins = 1;  // "Individual": closed edges
-constexpr std::int32_t kRectModeBox = 2;      // "Width Height": half-open
+// RectInfo::mode, the "Type" popup's value. Any other value means there is
+// no rectangle and the pixel functions leave every output pixel as it is.
+constexpr std::int32_t kRectModeMargins = kTypeIndividual;  // closed edges
+constexpr std::int32_t kRectModeBox = kTypeWidthHeight;     // half-open
 
 #pragma pack(push, 1)
 struct RectInfo {

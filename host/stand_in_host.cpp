@@ -4,10 +4,10 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <optional>
 #include <stdexcept>
 #include <thread>
 
+#include "effect/command.h"
 #include "host/host_image.h"
 
 namespace velk::host {
@@ -105,7 +105,7 @@ ErrorCode StandInHost::Command(std::int32_t selector, void* extra) {
 
 ErrorCode StandInHost::ChangeParam(std::int32_t index) {
   changed.changedIndex = index;
-  return Command(13, &changed);
+  return Command(kCmdUserChangedParam, &changed);
 }
 
 ErrorCode StandInHost::Register(void* hostData, ErrorCode registrationResult) {
@@ -220,17 +220,19 @@ ErrorCode StandInHost::Iterate(InputRecord* input, std::int32_t progressBase,
                                PixelFunction<Pixel> pixelFunction,
                                ImageRecord* dest) {
   StandInHost& host = Current();
-  std::optional<HostWork> hostWork(std::in_place);
-  const int depth = sizeof(Pixel) == sizeof(Pixel8) ? 8 : 16;
-  host.Log("iterate" + std::to_string(depth) + " " +
-           std::to_string(progressBase) + " " + std::to_string(progressEnd));
-  ReceivedIterate received{depth, input,  progressBase, progressEnd, source,
-                           area,  refcon, dest,         {}};
-  if (refcon != nullptr) {
-    std::memcpy(received.refconBytes, refcon, sizeof received.refconBytes);
+  {
+    // The host's own work; the pixels below are walked outside it.
+    const HostWork hostWork;
+    const int depth = sizeof(Pixel) == sizeof(Pixel8) ? 8 : 16;
+    host.Log("iterate" + std::to_string(depth) + " " +
+             std::to_string(progressBase) + " " + std::to_string(progressEnd));
+    ReceivedIterate received{depth, input,  progressBase, progressEnd, source,
+                             area,  refcon, dest,         {}};
+    if (refcon != nullptr) {
+      std::memcpy(received.refconBytes, refcon, sizeof received.refconBytes);
+    }
+    host.iterates.push_back(received);
   }
-  host.iterates.push_back(received);
-  hostWork.reset();  // the pixels are walked outside the host's own work
 
   const std::int32_t rows = dest->height;
   auto walkRows = [&](std::int32_t first, std::int32_t step) {
