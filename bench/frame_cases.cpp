@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "effect/command.h"
+#include "abi/command.h"
 #include "effect/param_index.h"
 #include "host/effect_module.h"
 

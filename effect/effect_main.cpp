@@ -1,5 +1,7 @@
 #include "effect/effect_main.h"
 
+#include <type_traits>
+
 #include "effect/handlers.h"
 
 using namespace velk;
@@ -38,3 +40,7 @@ ErrorCode EffectMain(std::int32_t selector, InputRecord* input,
   }
   return result;
 }
+
+// One function: the definition above is the exported one that the header
+// declared with the contract's type, not an overload of it.
+static_assert(std::is_same_v<decltype(EffectMain), EffectMainFunc>);

@@ -1,16 +1,12 @@
 // The module's command entry point, exported as "EffectMain" (ordinal 1).
 #pragma once
 
-#include "effect/error_code.h"
-#include "effect/host_abi.h"
-#include "effect/image_record.h"
-#include "effect/input_record.h"
-#include "effect/output_record.h"
-#include "effect/param_definition.h"
+#include "abi/entry_points.h"
+#include "abi/host_abi.h"
 
-// Dispatches one host command. Returns the handler's ErrorCode, 0 when the
-// selector has no handler, or the value of an ErrorCode thrown while the
-// handler ran. No exception of any kind leaves it.
-VELK_EXPORT velk::ErrorCode EffectMain(
-    std::int32_t selector, velk::InputRecord* input, velk::OutputRecord* output,
-    velk::ParamList params, velk::ImageRecord* outputImage, void* extra);
+// Dispatches one host command to its handler. Returns the handler's
+// ErrorCode, 0 for a selector that has no handler, or the value of an
+// ErrorCode thrown while the handler ran: only ErrorCode is caught, and
+// nothing in the module throws anything else (the one thrower is
+// SuiteHandler's missing-suite error, 516).
+VELK_EXPORT velk::EffectMainFunc EffectMain;

@@ -2,13 +2,13 @@
 // returns the ErrorCode that EffectMain hands to the host.
 #pragma once
 
-#include "effect/changed_param_extra.h"
-#include "effect/command.h"
-#include "effect/error_code.h"
-#include "effect/image_record.h"
-#include "effect/input_record.h"
-#include "effect/output_record.h"
-#include "effect/param_definition.h"
+#include "abi/changed_param_extra.h"
+#include "abi/command.h"
+#include "abi/error_code.h"
+#include "abi/image_record.h"
+#include "abi/input_record.h"
+#include "abi/output_record.h"
+#include "abi/param_definition.h"
 
 namespace velk {
 

@@ -4,9 +4,9 @@
 // set to 0. The logic is written once, for both channel widths.
 #pragma once
 
-#include "effect/error_code.h"
-#include "effect/iterate_suites.h"
-#include "effect/pixel.h"
+#include "abi/error_code.h"
+#include "abi/iterate_suites.h"
+#include "abi/pixel.h"
 
 namespace velk {
 

@@ -4,7 +4,7 @@
 // read them by value, never through a reference or a pointer to a member.
 #pragma once
 
-#include "effect/host_abi.h"
+#include "abi/host_abi.h"
 #include "effect/param_index.h"
 
 namespace velk {

@@ -57,9 +57,9 @@ EffectModule::EffectModule(const std::string& path) {
     throw std::runtime_error("cannot load " + path + ": " + why);
   }
   try {
-    effectMain_ = Export<EffectMainFunction>(handle_, "EffectMain", path);
-    pluginDataEntry_ = Export<PluginDataEntryFunction>(
-        handle_, "PluginDataEntryFunction", path);
+    effectMain_ = Export<EffectMainFunc*>(handle_, kEffectMainExport, path);
+    pluginDataEntry_ =
+        Export<PluginDataEntryFunc*>(handle_, kPluginDataEntryExport, path);
   } catch (...) {
     Close(handle_);
     throw;

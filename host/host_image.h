@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "effect/image_record.h"
-#include "effect/pixel.h"
+#include "abi/image_record.h"
+#include "abi/pixel.h"
 
 namespace velk::host {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "effect/pixel.h"
+#include "abi/pixel.h"
 #include "host/host_image.h"
 
 namespace velk::host {

@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "effect/image_record.h"
-#include "effect/input_record.h"
+#include "abi/image_record.h"
+#include "abi/input_record.h"
 #include "host/png_io.h"
 
 namespace velk::host {

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <limits>
 
-#include "effect/command.h"
+#include "abi/command.h"
 #include "host/effect_module.h"
 #include "host/host_image.h"
 #include "host/picture_layer.h"

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "effect/input_record.h"
-#include "effect/param_definition.h"
+#include "abi/input_record.h"
+#include "abi/param_definition.h"
 
 namespace velk::host {
 

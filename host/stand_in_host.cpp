@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "effect/command.h"
+#include "abi/command.h"
 #include "host/host_image.h"
 
 namespace velk::host {

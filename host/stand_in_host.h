@@ -14,12 +14,12 @@
 #include <string>
 #include <vector>
 
-#include "effect/ansi_suite.h"
-#include "effect/basic_suite.h"
-#include "effect/changed_param_extra.h"
-#include "effect/iterate_suites.h"
-#include "effect/param_utils_suite.h"
-#include "effect/utility_callbacks.h"
+#include "abi/ansi_suite.h"
+#include "abi/basic_suite.h"
+#include "abi/changed_param_extra.h"
+#include "abi/iterate_suites.h"
+#include "abi/param_utils_suite.h"
+#include "abi/utility_callbacks.h"
 #include "host/effect_module.h"
 
 namespace velk::host {

@@ -7,11 +7,11 @@
 // as the plain ErrorCode kErrMissingSuite (516); EffectMain catches it.
 #pragma once
 
-#include "effect/ansi_suite.h"
-#include "effect/basic_suite.h"
-#include "effect/error_code.h"
-#include "effect/iterate_suites.h"
-#include "effect/param_utils_suite.h"
+#include "abi/ansi_suite.h"
+#include "abi/basic_suite.h"
+#include "abi/error_code.h"
+#include "abi/iterate_suites.h"
+#include "abi/param_utils_suite.h"
 #include "suites/suite_slots.h"
 
 namespace velk {

@@ -1,6 +1,6 @@
 #include "host/picture_layer.h"
 
-#include "effect/pixel.h"
+#include "abi/pixel.h"
 #include "host/host_image.h"
 #include "tests/cli/cli_fixture.h"
 

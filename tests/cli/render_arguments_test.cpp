@@ -1,6 +1,6 @@
 #include <cstring>
 
-#include "effect/param_definition.h"
+#include "abi/param_definition.h"
 #include "host/render_command.h"
 #include "tests/cli/cli_fixture.h"
 

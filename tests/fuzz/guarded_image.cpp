@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "effect/pixel.h"
+#include "abi/pixel.h"
 
 namespace velk::fuzz {
 

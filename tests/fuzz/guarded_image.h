@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "effect/image_record.h"
+#include "abi/image_record.h"
 
 namespace velk::fuzz {
 

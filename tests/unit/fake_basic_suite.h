@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "effect/basic_suite.h"
+#include "abi/basic_suite.h"
 
 namespace velk::test {
 

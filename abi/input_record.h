@@ -1,11 +1,11 @@
 // The host's per-call input record. The effect only reads it.
 #pragma once
 
-#include "basic_suite.h"
-#include "error_code.h"
-#include "host_abi.h"
-#include "param_definition.h"
-#include "utility_callbacks.h"
+#include "abi/basic_suite.h"
+#include "abi/error_code.h"
+#include "abi/host_abi.h"
+#include "abi/param_definition.h"
+#include "abi/utility_callbacks.h"
 
 namespace velk {
 

@@ -2,10 +2,10 @@
 // walks an image and calls a pixel function once per destination pixel.
 #pragma once
 
-#include "error_code.h"
-#include "host_abi.h"
-#include "image_record.h"
-#include "pixel.h"
+#include "abi/error_code.h"
+#include "abi/host_abi.h"
+#include "abi/image_record.h"
+#include "abi/pixel.h"
 
 namespace velk {
 

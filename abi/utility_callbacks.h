@@ -1,8 +1,8 @@
 // The host's table of utility callbacks, reached from the input record.
 #pragma once
 
-#include "error_code.h"
-#include "host_abi.h"
+#include "abi/error_code.h"
+#include "abi/host_abi.h"
 
 namespace velk {
 

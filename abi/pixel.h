@@ -1,7 +1,7 @@
 // One pixel of a host image: four channels, alpha first in memory.
 #pragma once
 
-#include "host_abi.h"
+#include "abi/host_abi.h"
 
 namespace velk {
 

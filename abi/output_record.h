@@ -1,7 +1,7 @@
 // The host's per-call output record. The effect only writes it.
 #pragma once
 
-#include "host_abi.h"
+#include "abi/host_abi.h"
 
 namespace velk {
 

@@ -2,8 +2,8 @@
 // name and a 32-bit version, and takes it back by the same pair.
 #pragma once
 
-#include "error_code.h"
-#include "host_abi.h"
+#include "abi/error_code.h"
+#include "abi/host_abi.h"
 
 namespace velk {
 

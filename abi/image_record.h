@@ -3,7 +3,7 @@
 // extent's top and bottom; every other field is the host's.
 #pragma once
 
-#include "host_abi.h"
+#include "abi/host_abi.h"
 
 namespace velk {
 

@@ -1,8 +1,8 @@
 // "PF ANSI Suite" version 1: the host's C-library string services.
 #pragma once
 
-#include "error_code.h"
-#include "host_abi.h"
+#include "abi/error_code.h"
+#include "abi/host_abi.h"
 
 namespace velk {
 

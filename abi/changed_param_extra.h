@@ -1,7 +1,7 @@
 // The extra record of the "user changed a parameter" command.
 #pragma once
 
-#include "host_abi.h"
+#include "abi/host_abi.h"
 
 namespace velk {
 

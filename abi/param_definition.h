@@ -3,8 +3,8 @@
 // parameter array hands the host's own definitions to every later command.
 #pragma once
 
-#include "host_abi.h"
-#include "image_record.h"
+#include "abi/host_abi.h"
+#include "abi/image_record.h"
 
 namespace velk {
 

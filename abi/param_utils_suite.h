@@ -2,9 +2,9 @@
 // back to the host.
 #pragma once
 
-#include "error_code.h"
-#include "host_abi.h"
-#include "param_definition.h"
+#include "abi/error_code.h"
+#include "abi/host_abi.h"
+#include "abi/param_definition.h"
 
 namespace velk {
 
