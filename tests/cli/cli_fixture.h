@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "host/host_cli.h"
-#include "host/png_io.h"
+#include "host/cli/host_cli.h"
+#include "host/cli/png_io.h"
 
 namespace velk::test {
 

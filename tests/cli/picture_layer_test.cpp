@@ -1,4 +1,4 @@
-#include "host/picture_layer.h"
+#include "host/cli/picture_layer.h"
 
 #include "abi/pixel.h"
 #include "host/host_image.h"

@@ -1,7 +1,9 @@
+#include "host/cli/render_arguments.h"
+
 #include <cstring>
 
 #include "abi/param_definition.h"
-#include "host/render_command.h"
+#include "host/cli/parameter_assignment.h"
 #include "tests/cli/cli_fixture.h"
 
 namespace velk::test {

@@ -1,10 +1,10 @@
-#include "host/host_cli.h"
+#include "host/cli/host_cli.h"
 
 #include <exception>
 #include <new>
 
-#include "host/png_io.h"
-#include "host/render_command.h"
+#include "host/cli/png_io.h"
+#include "host/cli/render_command.h"
 
 namespace velk::host {
 

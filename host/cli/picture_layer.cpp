@@ -1,4 +1,4 @@
-#include "host/picture_layer.h"
+#include "host/cli/picture_layer.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "host/png_io.h"
+#include "host/cli/png_io.h"
 
 #include <stb_image.h>
 #include <stb_image_write.h>

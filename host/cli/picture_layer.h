@@ -7,7 +7,7 @@
 
 #include "abi/image_record.h"
 #include "abi/input_record.h"
-#include "host/png_io.h"
+#include "host/cli/png_io.h"
 
 namespace velk::host {
 
