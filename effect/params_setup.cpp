@@ -47,11 +47,17 @@ constexpr std::int32_t kCenterDefault = 50 << 16;  // 50.0 in 16.16
 
 // Clears the working definition and fills what every parameter has: its
 // user-interface state, flags, type and name (copied in by the host).
+//
+// Each definition is then written field by field as its parameter is
+// declared, zero values included (uiFlags 0, validMin 0.0, displayFlags 0,
+// restrictToBounds 0, the checkbox's 0): those writes repeat what clearing
+// left and change no byte, and stay so that every declared value is
+// visible where the parameter is declared.
 void Begin(const InputRecord& input, ParamDefinition& definition,
            std::int32_t uiFlags, std::uint32_t flags, std::int32_t paramType,
            StringId name) {
   std::memset(&definition, 0, sizeof definition);
-  if (uiFlags != kUiFlagsEnabled) definition.uiFlags = uiFlags;
+  definition.uiFlags = uiFlags;
   definition.flags = flags;
   definition.paramType = paramType;
   static_cast<void>(
