@@ -95,6 +95,12 @@ const Case kCases[] = {
      0, kCopied},
     {"highest x against a fractional edge", Rect(1, 0, 2147483646.5, 0, 9),
      kMaxPos, 0, kCleared},
+    // Rows above 2^24 are exact only as 64-bit reals: a 32-bit real would
+    // take row 2^24 + 1 for 2^24 and put it on the other side of each edge.
+    {"row 2^24 + 1 below a bottom edge of 2^24 + 0.5",
+     Rect(1, 0, 9, 0, 16777216.5), 5, 16777217, kCleared},
+    {"row 2^24 + 1 past a top edge of 2^24 + 0.5",
+     Rect(2, 0, 9, 16777216.5, kInf), 5, 16777217, kCopied},
 
     {"invert 0x80 inverts", Box(1, static_cast<std::int8_t>(0x80)), 15, 5,
      kCleared},
