@@ -4,7 +4,7 @@
 // reverse. Both hand the definitions back to the host one by one through
 // "PF Param Utils Suite" 3.
 #include <cstddef>
-#include <iostream>
+#include <cstdio>
 
 #include "effect/handlers.h"
 #include "effect/param_index.h"
@@ -62,8 +62,9 @@ ErrorCode UserChangedParam(InputRecord* input, OutputRecord* /*output*/,
   if (extra->changedIndex == kParamType) {
     const bool individual = params[kParamType]->popup.value == kTypeIndividual;
     // Whether the line reached standard output is not looked at.
-    std::cout << (individual ? "individual" : "width height") << '\n';
-    std::cout.flush();
+    std::fputs(individual ? "individual" : "width height", stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
     SetUiFlags(params, kMarginGroup,
                individual ? kUiFlagsEnabled : kUiFlagsDisabled);
     SetUiFlags(params, kBoxGroup,
