@@ -1,10 +1,13 @@
 // The module file as the host finds it before it calls any export: the
 // plug-in property list and manifest resources, read back both by wrestool
-// and by the Windows loader and compared with blocks assembled here, and the
-// export and import tables as objdump reads them.
+// and by the Windows loader and compared with blocks assembled here, the
+// export and import tables as objdump reads them, and what the module
+// carries: its size, no debug information, and the link to the debug file
+// built beside it, which holds the effect's functions.
 //
 // VELK_MODULE names the module; VELK_MODULE_DUMP the directory where
-// dump_module.cmake left what wrestool and objdump found in it.
+// dump_module.cmake left what wrestool and objdump found in it and in the
+// debug file.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -36,11 +39,14 @@ std::string Setting(const char* name) {
   return value;
 }
 
-std::string ReadDumped(const char* file) {
-  const std::string path = Setting("VELK_MODULE_DUMP") + "/" + file;
+std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) ADD_FAILURE() << "cannot read " << path;
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string ReadDumped(const char* file) {
+  return ReadFile(Setting("VELK_MODULE_DUMP") + "/" + file);
 }
 
 Bytes AsBytes(const std::string& text) { return {text.begin(), text.end()}; }
@@ -270,6 +276,130 @@ TEST(ModuleFileTest, ImportsOnlyWindowsSystemDlls) {
   }
   EXPECT_NE(std::find(imported.begin(), imported.end(), "kernel32.dll"),
             imported.end());
+}
+
+// A release module larger than this carries more than it runs.
+constexpr std::size_t kModuleSizeLimit = 256 * 1024;
+
+// The section names of an objdump section table, in order.
+std::vector<std::string> SectionNames(const std::string& table) {
+  const std::regex row(R"(^\s*\d+ (\S+)\s+[0-9a-f]+ )");
+  std::vector<std::string> names;
+  std::istringstream lines(table);
+  std::smatch match;
+  for (std::string line; std::getline(lines, line);) {
+    if (std::regex_search(line, match, row)) names.push_back(match[1]);
+  }
+  return names;
+}
+
+bool Contains(const std::vector<std::string>& names, const std::string& name) {
+  return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+// A section's bytes from objdump's full contents: each row an address, up to
+// four groups of hex digits, two spaces, and the same bytes as text.
+Bytes DumpedContents(const std::string& dump) {
+  const std::regex row(R"(^ [0-9a-f]+((?: [0-9a-f]{2,8}){1,4})  )");
+  Bytes bytes;
+  std::istringstream lines(dump);
+  std::smatch match;
+  for (std::string line; std::getline(lines, line);) {
+    if (!std::regex_search(line, match, row)) continue;
+    std::istringstream groups(match[1]);
+    for (std::string group; groups >> group;) {
+      for (std::size_t i = 0; i + 1 < group.size(); i += 2) {
+        bytes.push_back(std::stoul(group.substr(i, 2), nullptr, 16));
+      }
+    }
+  }
+  return bytes;
+}
+
+// The checksum that a debug link records of its file (CRC-32, reflected
+// polynomial 0xEDB88320), by which a debugger rejects a stale file.
+std::uint32_t Crc32(const std::string& data) {
+  std::uint32_t crc = 0xffffffff;
+  for (const char c : data) {
+    crc ^= static_cast<std::uint8_t>(c);
+    for (int bit = 0; bit < 8; ++bit) {
+      crc = crc >> 1 ^ (0xedb88320u & (0u - (crc & 1u)));
+    }
+  }
+  return ~crc;
+}
+
+// The names of the functions that objdump's --dwarf=info describes.
+std::set<std::string> DescribedFunctions(const std::string& info) {
+  std::set<std::string> names;
+  std::istringstream lines(info);
+  bool inFunction = false;
+  for (std::string line; std::getline(lines, line);) {
+    if (line.find("Abbrev Number") != std::string::npos) {
+      inFunction = line.find("(DW_TAG_subprogram)") != std::string::npos;
+    } else if (inFunction && line.find("DW_AT_name") != std::string::npos) {
+      names.insert(line.substr(line.rfind(": ") + 2));
+    }
+  }
+  return names;
+}
+
+TEST(ModuleFileTest, ModuleIsSmallAndCarriesNoDebugSections) {
+  const std::string module = ReadFile(Setting("VELK_MODULE"));
+  EXPECT_GT(module.size(), 0u);
+  EXPECT_LE(module.size(), kModuleSizeLimit);
+
+  const std::vector<std::string> sections =
+      SectionNames(ReadDumped("sections.txt"));
+  EXPECT_TRUE(Contains(sections, ".text") && Contains(sections, ".rsrc"))
+      << "no section table read";
+  for (const std::string& name : sections) {
+    EXPECT_NE(name.rfind(".debug_", 0), 0u) << name << " is in the module";
+  }
+}
+
+TEST(ModuleFileTest, DebugLinkNamesTheDebugFileBesideTheModule) {
+  const std::string module = Setting("VELK_MODULE");
+  const std::size_t slash = module.find_last_of("/\\");
+  const std::string directory = module.substr(0, slash + 1);
+  const std::string expectedName = module.substr(slash + 1) + ".debug";
+
+  ASSERT_TRUE(
+      Contains(SectionNames(ReadDumped("sections.txt")), ".gnu_debuglink"))
+      << "the module has no .gnu_debuglink";
+  // The file name, its terminating zero, zero bytes up to a multiple of four,
+  // then the file's checksum as a little-endian 32-bit word.
+  const Bytes link = DumpedContents(ReadDumped("debuglink.txt"));
+  const std::string name(reinterpret_cast<const char*>(link.data()),
+                         std::find(link.begin(), link.end(), 0) - link.begin());
+  EXPECT_EQ(name, expectedName);
+  const std::size_t checksumAt = (name.size() + 4) / 4 * 4;
+  ASSERT_EQ(link.size(), checksumAt + 4) << Hex(link);
+  std::uint32_t recorded = 0;
+  for (int i = 3; i >= 0; --i) recorded = recorded << 8 | link[checksumAt + i];
+
+  const std::string debugFile = ReadFile(directory + name);
+  ASSERT_GT(debugFile.size(), 0u) << directory + name << " is empty";
+  EXPECT_EQ(Crc32(debugFile), recorded)
+      << "the debug file is not the one linked from the module";
+}
+
+TEST(ModuleFileTest, DebugFileDescribesTheEffectsFunctions) {
+  const std::vector<std::string> sections =
+      SectionNames(ReadDumped("debug_sections.txt"));
+  for (const char* section : {".debug_info", ".debug_abbrev", ".debug_line"}) {
+    EXPECT_TRUE(Contains(sections, section)) << "no " << section;
+  }
+
+  const std::set<std::string> functions =
+      DescribedFunctions(ReadDumped("debug_info.txt"));
+  for (const char* function :
+       {"EffectMain", "PluginDataEntryFunction", "About", "GlobalSetup",
+        "ParamsSetup", "Render", "UserChangedParam", "UpdateParameterUI",
+        "PixelFunc<velk::Pixel8>", "PixelFunc<velk::Pixel16>",
+        "ParamUtilsSuite3"}) {
+    EXPECT_TRUE(functions.count(function)) << function << " is not described";
+  }
 }
 
 }  // namespace
