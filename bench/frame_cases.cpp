@@ -1,9 +1,9 @@
 #include "bench/frame_cases.h"
 
 #include <cstring>
+#include <stdexcept>
 
 #include "abi/command.h"
-#include "effect/param_index.h"
 #include "host/effect_module.h"
 
 namespace velk::bench {
@@ -86,22 +86,27 @@ const FrameCase& MemcpyCase(int depth) {
 FrameRunner::FrameRunner(const FrameCase& frameCase, std::int32_t width,
                          std::int32_t height)
     : case_(frameCase), host_(Module()) {
+  // The effect applied as a host does; its parameters are then known.
+  if (host_.Command(kCmdGlobalSetup) != kErrNone ||
+      host_.Command(kCmdParamsSetup) != kErrNone) {
+    throw std::runtime_error("the effect could not be set up");
+  }
   host_.SetLayer(width, height, frameCase.depth == 16);
   for (std::size_t i = 0; i < host_.inputPixels.size(); ++i) {
     host_.inputPixels[i] = static_cast<std::uint8_t>(0x80 | (i % 127));
   }
   const RectSetting& rect = frameCase.rect;
-  ParamDefinition* params = host_.params;
-  params[kParamType].popup.value = rect.mode;
-  params[kParamLeft].slider.value = rect.left * width;
-  params[kParamRight].slider.value = rect.right * width;
-  params[kParamTop].slider.value = rect.top * height;
-  params[kParamBottom].slider.value = rect.bottom * height;
-  params[kParamWidth].slider.value = rect.width * width;
-  params[kParamHeight].slider.value = rect.height * height;
-  params[kParamCenter].point.xValue = Fixed(rect.centerX * width);
-  params[kParamCenter].point.yValue = Fixed(rect.centerY * height);
-  params[kParamInvert].checkbox.value = rect.invert;
+  host_.Param("Type").popup.value = rect.mode;
+  host_.Param("Left").slider.value = rect.left * width;
+  host_.Param("Right").slider.value = rect.right * width;
+  host_.Param("Top").slider.value = rect.top * height;
+  host_.Param("Bottom").slider.value = rect.bottom * height;
+  host_.Param("Width").slider.value = rect.width * width;
+  host_.Param("Height").slider.value = rect.height * height;
+  host_.Param("Center").point.xValue = Fixed(rect.centerX * width);
+  host_.Param("Center").point.yValue = Fixed(rect.centerY * height);
+  host_.Param("Invert").checkbox.value = rect.invert;
+  host_.ClearCalls();
 }
 
 std::int64_t FrameRunner::pixels() const {

@@ -44,9 +44,9 @@ const FrameCase* FindFrameCase(const std::string& name);
 const FrameCase& CopyCase(int depth);
 const FrameCase& MemcpyCase(int depth);
 
-// A stand-in host with a width x height layer of the case's depth, filled
-// with a pixel pattern, and the case's parameters set. The module is loaded
-// once per process.
+// A stand-in host that has run global setup and parameter setup, with a
+// width x height layer of the case's depth, filled with a pixel pattern, and
+// the case's parameters set. The module is loaded once per process.
 class FrameRunner {
  public:
   FrameRunner(const FrameCase& frameCase, std::int32_t width,

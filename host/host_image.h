@@ -6,9 +6,15 @@
 #include <vector>
 
 #include "abi/image_record.h"
+#include "abi/input_record.h"
 #include "abi/pixel.h"
 
 namespace velk::host {
+
+// The size of one axis of a layer `size` pixels long, rendered at `factor`:
+// rounded up, kept within 1 and `size`. An empty axis stays empty, and a
+// zero denominator keeps `size`.
+std::int32_t DownsampledSize(std::int32_t size, DownsampleFactor factor);
 
 // Lays out `record` over `storage` as a width x height image, 16 bits per
 // channel when `deep`, with the extent (0, 0, width, height).

@@ -67,26 +67,10 @@ StandInHost::StandInHost(const EffectModule& module) : module_(module) {
   input.addParam = &AddParam;
   input.utilityCallbacks = &utilityCallbacks_;
   input.effectRef = HostEffectRef();
-  input.downsampleX = {1, 1};
-  input.downsampleY = {1, 1};
   input.basicSuite = &basicSuite_;
 
-  // The parameter array as parameter setup declares it.
-  const std::int32_t types[kParamArraySize] = {0,
-                                               kParamTypePopup,
-                                               kParamTypeFloatSlider,
-                                               kParamTypeFloatSlider,
-                                               kParamTypeFloatSlider,
-                                               kParamTypeFloatSlider,
-                                               kParamTypeFloatSlider,
-                                               kParamTypeFloatSlider,
-                                               kParamTypePoint,
-                                               kParamTypeCheckbox};
-  for (int i = 0; i < kParamArraySize; ++i) {
-    params[i].paramType = types[i];
-    paramArray[i] = &params[i];
-  }
-  params[1].popup.value = 1;
+  params.resize(1);
+  paramArray = {&params[0]};
   SetLayer(4, 4, false);
 }
 
@@ -95,12 +79,49 @@ StandInHost::~StandInHost() { current_ = nullptr; }
 StandInHost& StandInHost::Current() { return *current_; }
 
 ErrorCode StandInHost::Command(std::int32_t selector, void* extra) {
+  addCount_ = 0;
+  updateCount_ = 0;
+  const std::size_t firstAdd = added.size();
   const BasicSuite* basic = input.basicSuite;
   if (faults.nullBasicSuite) input.basicSuite = nullptr;
   const ErrorCode result = module_.effectMain()(
-      selector, &input, &output, paramArray, &outputImage, extra);
+      selector, &input, &output, paramArray.data(), &outputImage, extra);
   input.basicSuite = basic;
+  if (static_cast<std::uint32_t>(selector) == kCmdParamsSetup &&
+      result == kErrNone) {
+    TakeDeclaredParameters(firstAdd);
+  }
   return result;
+}
+
+void StandInHost::TakeDeclaredParameters(std::size_t firstAdd) {
+  const HostWork hostWork;
+  const std::size_t count = added.size() - firstAdd;
+  if (output.paramCount != static_cast<std::int32_t>(count) + 1) {
+    throw ProtocolError("the effect declared " + std::to_string(count) +
+                        " parameters but reported a parameter count of " +
+                        std::to_string(output.paramCount) +
+                        " (the input layer and its parameters)");
+  }
+  params.resize(count + 1);
+  paramArray.assign(1, &params[0]);
+  for (std::size_t i = 1; i <= count; ++i) {
+    params[i] = added[firstAdd + i - 1].copy;
+    params[i].changeFlags = 0;
+    paramArray.push_back(&params[i]);
+  }
+}
+
+ParamDefinition& StandInHost::Param(std::string_view name) {
+  for (std::size_t i = 1; i < params.size(); ++i) {
+    const char* declared = params[i].name;
+    if (name ==
+        std::string_view(declared, strnlen(declared, sizeof params[i].name))) {
+      return params[i];
+    }
+  }
+  throw std::out_of_range("the effect declared no parameter \"" +
+                          std::string(name) + "\"");
 }
 
 ErrorCode StandInHost::ChangeParam(std::int32_t index) {
@@ -114,11 +135,16 @@ ErrorCode StandInHost::Register(void* hostData, ErrorCode registrationResult) {
                                    nullptr);
 }
 
-void StandInHost::SetLayer(std::int32_t width, std::int32_t height, bool deep) {
-  LayOutImage(params[0].image, inputPixels, width, height, deep);
-  LayOutImage(outputImage, outputPixels, width, height, deep);
+void StandInHost::SetLayer(std::int32_t width, std::int32_t height, bool deep,
+                           DownsampleFactor x, DownsampleFactor y) {
+  const std::int32_t imageWidth = DownsampledSize(width, x);
+  const std::int32_t imageHeight = DownsampledSize(height, y);
+  LayOutImage(params[0].image, inputPixels, imageWidth, imageHeight, deep);
+  LayOutImage(outputImage, outputPixels, imageWidth, imageHeight, deep);
   input.width = width;
   input.height = height;
+  input.downsampleX = x;
+  input.downsampleY = y;
 }
 
 std::vector<std::string> StandInHost::Calls() const {

@@ -2,7 +2,8 @@
 // records of every command, serves callback suites by name and version,
 // answers the effect's callbacks, logs every host call it receives so that
 // tests can assert exact sequences, and can inject each fault the effect
-// must survive. It drives the effect only through the module's exports.
+// must survive. It drives the effect only through the module's exports, and
+// knows none of its parameters: it learns them at parameter setup.
 //
 // One StandInHost exists at a time: the host's callbacks are plain function
 // pointers with no context, so they reach the live host through a static.
@@ -11,12 +12,15 @@
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "abi/ansi_suite.h"
 #include "abi/basic_suite.h"
 #include "abi/changed_param_extra.h"
+#include "abi/input_record.h"
 #include "abi/iterate_suites.h"
 #include "abi/param_utils_suite.h"
 #include "abi/utility_callbacks.h"
@@ -24,10 +28,16 @@
 
 namespace velk::host {
 
-// The parameter array: the input layer and the effect's nine parameters.
-constexpr int kParamArraySize = 10;
+// The effect broke the host contract in a way that the host cannot go on
+// from: its parameter setup reported a parameter count that disagrees with
+// the definitions it added.
+class ProtocolError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
 
-// Faults that the host injects on purpose; the defaults inject none.
+// Faults that the host injects on purpose; the defaults inject none. Counted
+// faults count from 1 within each command.
 struct HostFaults {
   bool nullBasicSuite = false;  // the input record carries no basic suite
   // Acquiring exactly this pair fails: with `code`, or, when `code` is 0,
@@ -40,7 +50,7 @@ struct HostFaults {
   std::vector<Acquire> acquire;
   ErrorCode releaseResult = 0;  // what every release reports
   ErrorCode printResult = 0;    // what the formatted print reports
-  int addParamFailAt = 0;       // the k-th add (from 1) fails with addParamCode
+  int addParamFailAt = 0;       // the k-th add fails with addParamCode
   ErrorCode addParamCode = 0;
   int updateFailAt = 0;  // the k-th parameter-UI update fails with updateCode
   ErrorCode updateCode = 0;
@@ -99,7 +109,10 @@ class StandInHost {
   StandInHost& operator=(const StandInHost&) = delete;
 
   // Calls EffectMain with the host's records and `extra`, applying the
-  // null-basic-suite fault for this call.
+  // null-basic-suite fault for this call. After a parameter setup that
+  // returns 0, the definitions that it handed to addParam become the
+  // parameter array behind the input layer; throws ProtocolError when the
+  // effect's paramCount does not count them and the input layer.
   ErrorCode Command(std::int32_t selector, void* extra = nullptr);
   // Selector 13 for a change of the parameter at `index`.
   ErrorCode ChangeParam(std::int32_t index);
@@ -107,11 +120,16 @@ class StandInHost {
   // `registrationResult` is what that callback answers.
   ErrorCode Register(void* hostData, ErrorCode registrationResult = 0);
 
-  // Lays out the input layer (parameter 0) and the output image as
-  // width x height, 8 or 16 bits per channel, and sets the input record's
-  // layer size. Pixels start as zero.
-  void SetLayer(std::int32_t width, std::int32_t height, bool deep);
+  // Sets the input record's layer size to width x height and its downsample
+  // factors, and lays out the input layer (parameter 0) and the output image
+  // at the downsampled size, 8 or 16 bits per channel. Pixels start as zero.
+  void SetLayer(std::int32_t width, std::int32_t height, bool deep,
+                DownsampleFactor x = {1, 1}, DownsampleFactor y = {1, 1});
   ImageRecord& inputImage() { return params[0].image; }
+
+  // The declared parameter of that name; throws std::out_of_range when the
+  // effect declared none.
+  ParamDefinition& Param(std::string_view name);
 
   // Every host call received since the last ClearCalls, one line each:
   // "acquire NAME VERSION", "release NAME VERSION", "formatPrint",
@@ -122,11 +140,13 @@ class StandInHost {
   // Suites acquired and not yet released, as "NAME VERSION" -> count.
   std::map<std::string, int> Outstanding() const;
 
-  // The records that every command is handed.
+  // The records that every command is handed. The parameter array holds
+  // the input layer, then the parameters of the last successful parameter
+  // setup in the order of their adds, with no change flagged.
   InputRecord input{};
   OutputRecord output{};
-  ParamDefinition params[kParamArraySize]{};
-  ParamDefinition* paramArray[kParamArraySize]{};
+  std::vector<ParamDefinition> params;
+  std::vector<ParamDefinition*> paramArray;
   ImageRecord outputImage{};
   ChangedParamExtra changed{};
   std::vector<std::uint8_t> inputPixels;
@@ -147,6 +167,7 @@ class StandInHost {
 
  private:
   void Log(std::string line);
+  void TakeDeclaredParameters(std::size_t firstAdd);
   static StandInHost& Current();
 
   static ErrorCode Acquire(const char* name, std::int32_t version,

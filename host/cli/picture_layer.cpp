@@ -52,14 +52,6 @@ void ReadPixels(const ImageRecord& image, Picture& picture) {
 
 }  // namespace
 
-std::int32_t DownsampledSize(std::int32_t size, DownsampleFactor factor) {
-  const std::int64_t scaled =
-      (static_cast<std::int64_t>(size) * factor.numerator + factor.denominator -
-       1) /
-      factor.denominator;
-  return static_cast<std::int32_t>(std::max<std::int64_t>(scaled, 1));
-}
-
 void FillImage(const Picture& picture, DownsampleFactor factorX,
                DownsampleFactor factorY, ImageRecord& image) {
   if (IsDeep(image)) {

@@ -11,10 +11,6 @@
 
 namespace velk::host {
 
-// The size of one axis of a layer `size` pixels long, rendered at `factor`
-// (at most 1): rounded up, at least 1.
-std::int32_t DownsampledSize(std::int32_t size, DownsampleFactor factor);
-
 // Fills `image`, already laid out at the downsampled size and at the
 // picture's depth, from `picture`: each image pixel takes the picture pixel
 // that its position maps to at the factors (nearest pixel, no filtering).

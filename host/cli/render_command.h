@@ -12,8 +12,7 @@
 
 namespace velk::host {
 
-// The effect answered a command with an error code, or declared its
-// parameters inconsistently.
+// The effect answered a command with an error code.
 class EffectError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
@@ -26,7 +25,9 @@ struct RenderSummary {
 };
 
 // Runs the whole command. Throws UsageError, FileError (png_io.h),
-// EffectError, or std::runtime_error when the module cannot be loaded.
+// EffectError, ProtocolError (stand_in_host.h) when the effect declares its
+// parameters inconsistently, or std::runtime_error when the module cannot be
+// loaded.
 RenderSummary RunRender(const RenderOptions& options);
 
 }  // namespace velk::host

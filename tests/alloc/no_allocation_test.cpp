@@ -16,13 +16,7 @@
 namespace velk::test {
 namespace {
 
-constexpr std::int32_t kAbout = 0;
-constexpr std::int32_t kGlobalSetup = 1;
-constexpr std::int32_t kParamsSetup = 4;
-constexpr std::int32_t kRender = 11;
-constexpr std::int32_t kUpdateParameterUI = 14;
 constexpr std::int32_t kUnknownSelector = 99;
-constexpr ErrorCode kErrMissingSuite = 516;
 
 // Where allocations go, so that the compiler keeps them.
 void* volatile sink = nullptr;
@@ -38,17 +32,12 @@ template <bool kDeep, std::int32_t kMode, std::int32_t kInvert>
 void RenderSetting(host::StandInHost& host) {
   host.SetLayer(16, 8, kDeep);
   std::memset(host.inputPixels.data(), 0xA5, host.inputPixels.size());
-  host.params[1].popup.value = kMode;
-  const double sliders[] = {2, 3, 1, 2, 6, 4};  // margins, then the box
-  for (int i = 0; i < 6; ++i) host.params[2 + i].slider.value = sliders[i];
-  host.params[8].point.xValue = 8 << 16;
-  host.params[8].point.yValue = 4 << 16;
-  host.params[9].checkbox.value = kInvert;
+  Apply(host, {kMode, 2, 3, 1, 2, 6, 4, 8, 4, kInvert});
 }
 
-template <std::int32_t kPopup>
+template <std::int32_t kChoice>
 void Popup(host::StandInHost& host) {
-  host.params[1].popup.value = kPopup;
+  host.Param("Type").popup.value = kChoice;
 }
 
 template <std::int32_t kSelector>
@@ -93,12 +82,12 @@ const CommandCase kCommands[] = {
     {"popup changed to Individual", Popup<1>, Change<1>, 10},
     {"popup changed to Width Height", Popup<2>, Change<1>, 10},
     {"another parameter changed", Nothing, Change<3>, 10},
-    {"update parameters UI", Nothing, Send<kUpdateParameterUI>, 9},
+    {"update parameters UI", Nothing, Send<kUpdateUI>, 9},
     {"unknown selector", Nothing, Send<kUnknownSelector>, 0},
     {"registration", Nothing, Register, 1},
 };
 
-class NoAllocationTest : public HostTest {
+class NoAllocationTest : public SetUpHostTest {
  protected:
   static void SetUpTestSuite() {
     // The C runtime allocates standard output's buffer on the first write to
@@ -129,7 +118,7 @@ TEST_F(NoAllocationTest, NoCommandAllocates) {
 
     const Counted counted = CountDuring(command.run);
 
-    EXPECT_EQ(counted.result, kErrNone);
+    EXPECT_EQ(counted.result, kOk);
     EXPECT_EQ(counted.heap.allocations, 0);
     EXPECT_EQ(counted.heap.releases, 0);
     EXPECT_EQ(host.Calls().size(), command.hostCalls);
@@ -144,21 +133,19 @@ TEST_F(NoAllocationTest, NoCommandAllocates) {
 TEST_F(NoAllocationTest, MissingSuitePathAllocatesOnlyTheThrownCode) {
   struct FaultCase {
     const char* what;
-    const char* suite;  // the suite whose acquisition fails; null: no basic
-    std::int32_t version;
+    const Suite* suite;  // the suite whose acquisition fails; null: no basic
     Prepare prepare;
     IssueCommand run;
   };
   const FaultCase cases[] = {
-      {"about, no basic suite", nullptr, 0, Nothing, Send<kAbout>},
-      {"about", "PF ANSI Suite", 1, Nothing, Send<kAbout>},
-      {"render 8-bit", "PF Iterate8 Suite", 1, RenderSetting<false, 1, 0>,
+      {"about, no basic suite", nullptr, Nothing, Send<kAbout>},
+      {"about", &kAnsiSuite, Nothing, Send<kAbout>},
+      {"render 8-bit", &kIterate8Suite, RenderSetting<false, 1, 0>,
        Send<kRender>},
-      {"render 16-bit", "PF iterate16 Suite", 1, RenderSetting<true, 2, 0>,
+      {"render 16-bit", &kIterate16Suite, RenderSetting<true, 2, 0>,
        Send<kRender>},
-      {"popup changed", "PF Param Utils Suite", 3, Popup<1>, Change<1>},
-      {"update parameters UI", "PF Param Utils Suite", 3, Nothing,
-       Send<kUpdateParameterUI>},
+      {"popup changed", &kParamUtilsSuite, Popup<1>, Change<1>},
+      {"update parameters UI", &kParamUtilsSuite, Nothing, Send<kUpdateUI>},
   };
   for (const FaultCase& c : cases) {
     SCOPED_TRACE(c.what);
@@ -167,12 +154,12 @@ TEST_F(NoAllocationTest, MissingSuitePathAllocatesOnlyTheThrownCode) {
     if (c.suite == nullptr) {
       host.faults.nullBasicSuite = true;
     } else {
-      host.faults.acquire.push_back({c.suite, c.version, 1});
+      host.faults.acquire.push_back({c.suite->name, c.suite->version, 1});
     }
 
     const Counted counted = CountDuring(c.run);
 
-    EXPECT_EQ(counted.result, kErrMissingSuite);
+    EXPECT_EQ(counted.result, kMissingSuite);
     EXPECT_EQ(counted.heap.allocations, 1);
     EXPECT_EQ(counted.heap.releases, counted.heap.allocations);
     std::cout << "[          ] error 516, " << c.what << ": "
@@ -192,12 +179,14 @@ ErrorCode AllocatingPixel(void*, std::int32_t, std::int32_t, Pixel8*, Pixel8*) {
 ErrorCode IterateAllocating(host::StandInHost& host) {
   const BasicSuite& basic = *host.input.basicSuite;
   const void* suite = nullptr;
-  ErrorCode result = basic.acquireSuite("PF Iterate8 Suite", 1, &suite);
+  ErrorCode result =
+      basic.acquireSuite(kIterate8Suite.name, kIterate8Suite.version, &suite);
   if (result != kErrNone) return result;
   result = static_cast<const Iterate8Suite*>(suite)->iterate(
       &host.input, 0, host.outputImage.height, &host.inputImage(), nullptr,
       nullptr, AllocatingPixel, &host.outputImage);
-  static_cast<void>(basic.releaseSuite("PF Iterate8 Suite", 1));
+  static_cast<void>(
+      basic.releaseSuite(kIterate8Suite.name, kIterate8Suite.version));
   return result;
 }
 
@@ -206,7 +195,7 @@ TEST_F(NoAllocationTest, CountsWhatAPixelFunctionAllocates) {
 
   const Counted counted = CountDuring(IterateAllocating);
 
-  EXPECT_EQ(counted.result, kErrNone);
+  EXPECT_EQ(counted.result, kOk);
   EXPECT_EQ(counted.heap.allocations, 8);
   EXPECT_EQ(counted.heap.releases, 8);
 }

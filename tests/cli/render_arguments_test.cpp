@@ -5,6 +5,7 @@
 #include "abi/param_definition.h"
 #include "host/cli/parameter_assignment.h"
 #include "tests/cli/cli_fixture.h"
+#include "tests/host_contract.h"
 
 namespace velk::test {
 namespace {
@@ -113,16 +114,16 @@ class AssignParameterTest : public testing::Test {
  protected:
   AssignParameterTest() {
     std::strcpy(definitions[0].name, "Type");
-    definitions[0].paramType = kParamTypePopup;
-    definitions[0].popup = {1, 2, 1, "Individual|Width Height"};
+    definitions[0].paramType = kPopup;
+    definitions[0].popup = {1, 2, 1, kTypeChoices};
     std::strcpy(definitions[1].name, "Left");
-    definitions[1].paramType = kParamTypeFloatSlider;
+    definitions[1].paramType = kFloatSlider;
     definitions[1].slider.validMin = 0;
     definitions[1].slider.validMax = 50000;
     std::strcpy(definitions[2].name, "Center");
-    definitions[2].paramType = kParamTypePoint;
+    definitions[2].paramType = kPoint;
     std::strcpy(definitions[3].name, "Invert");
-    definitions[3].paramType = kParamTypeCheckbox;
+    definitions[3].paramType = kCheckbox;
     definitions[3].checkbox.value = 0x100;
     for (int i = 0; i < 4; ++i) array[i] = &definitions[i];
   }

@@ -1,6 +1,7 @@
 // A libFuzzer target over the module's two exports, driven through the
-// stand-in host. Each input gets a fresh host with small guarded images and
-// is decoded into one or more calls: EffectMain with any selector, record
+// stand-in host. Each input gets a fresh host that has run global setup and
+// parameter setup, with small guarded images, and is decoded into one or
+// more calls: EffectMain with any selector, record
 // fields, parameter values and injected host faults, or the registration
 // entry. After every call the invariants of invariants.h are checked, and the
 // first one that fails aborts the run with a message:
@@ -34,8 +35,8 @@
 //       6 faults byte: bit 0 null basic suite; 1 an acquire fails (suite
 //         byte, code Int; code 0 answers 0 with no suite); 2 release result
 //         (Int); 3 print result (Int); 4 an add fails (byte: which of the
-//         next ten, code Int); 5 an update fails (byte: which of the next
-//         nine, code Int); 6 iterate result (Int)
+//         call's first ten, code Int); 5 an update fails (byte: which of its
+//         first nine, code Int); 6 iterate result (Int)
 //       7 host byte: bit 0 no extra record (except for selector 13); bit 1
 //         refill the output pixels (Raw32 seed); bit 2 host words for
 //         changeFlags and uiFlags of 1 to 9 (Int each)
@@ -57,11 +58,12 @@
 #include "tests/fuzz/fuzz_input.h"
 #include "tests/fuzz/guarded_image.h"
 #include "tests/fuzz/invariants.h"
+#include "tests/host_contract.h"
 
 namespace velk::fuzz {
 namespace {
 
-using host::kParamArraySize;
+using namespace test;
 
 constexpr int kMaxCalls = 16;
 constexpr int kImageSides = 17;  // images are 0 to 16 pixels wide and high
@@ -71,19 +73,16 @@ constexpr std::int32_t kOddSelectors[16] = {
     0x10B, 0x10D,     0x10E,     INT32_MIN + 11, 0x104, -243, -245, 0x1000000};
 
 // The handlers' selectors, in the order of command bytes 48 and up.
-constexpr std::int32_t kHandlerSelectors[6] = {0, 1, 4, 11, 13, 14};
+constexpr std::int32_t kHandlerSelectors[6] = {
+    kAbout, kGlobalSetup, kParamsSetup, kRender, kParamChanged, kUpdateUI};
 
 // A failing acquire hits one of these: the four suites that the effect uses
 // and a name that differs from one of them only by case.
-struct SuiteKey {
-  const char* name;
-  std::int32_t version;
-};
-constexpr SuiteKey kFaultSuites[5] = {{"PF ANSI Suite", 1},
-                                      {"PF Param Utils Suite", 3},
-                                      {"PF Iterate8 Suite", 1},
-                                      {"PF iterate16 Suite", 1},
-                                      {"PF Iterate16 Suite", 1}};
+constexpr Suite kFaultSuites[5] = {kAnsiSuite,
+                                   kParamUtilsSuite,
+                                   kIterate8Suite,
+                                   kIterate16Suite,
+                                   {"PF Iterate16 Suite", 1}};
 
 const host::EffectModule* gModule = nullptr;
 bool gTrace = false;  // VELK_FUZZ_TRACE set: one line per call on stderr
@@ -91,6 +90,10 @@ bool gTrace = false;  // VELK_FUZZ_TRACE set: one line per call on stderr
 class Session {
  public:
   explicit Session(FuzzInput& in) : in_(in), host_(*gModule) {
+    // The effect applied as a host does, before the calls under test.
+    Require(host_.Command(kGlobalSetup) == kOk &&
+                host_.Command(kParamsSetup) == kOk,
+            "the effect could not be set up");
     const std::int32_t width = in_.Byte() % kImageSides;
     const std::int32_t height = in_.Byte() % kImageSides;
     const std::uint8_t layout = in_.Byte();
@@ -129,13 +132,12 @@ class Session {
     } else {
       selector = kHandlerSelectors[(command - 48) % 6];
     }
-    if (selector == 13) extra_ = &host_.changed;
+    if (selector == kParamChanged) extra_ = &host_.changed;
     Command(selector);
   }
 
   void ReadFields(std::uint8_t fields) {
     InputRecord& input = host_.input;
-    ParamDefinition* params = host_.params;
     if (fields & 0x01) {
       input.width = in_.Int();
       input.height = in_.Int();
@@ -154,16 +156,19 @@ class Session {
       host_.inputImage().worldFlags = in_.Raw32();
     }
     if (fields & 0x08) {
-      params[1].popup.value = in_.Int();
-      params[9].checkbox.value = in_.Int();
+      host_.Param("Type").popup.value = in_.Int();
+      host_.Param("Invert").checkbox.value = in_.Int();
       host_.changed.changedIndex = in_.Int();
     }
     if (fields & 0x10) {
-      for (int i = 2; i <= 7; ++i) params[i].slider.value = in_.Real();
+      for (const char* slider :
+           {"Left", "Right", "Top", "Bottom", "Width", "Height"}) {
+        host_.Param(slider).slider.value = in_.Real();
+      }
     }
     if (fields & 0x20) {
-      params[8].point.xValue = in_.Fixed();
-      params[8].point.yValue = in_.Fixed();
+      host_.Param("Center").point.xValue = in_.Fixed();
+      host_.Param("Center").point.yValue = in_.Fixed();
     }
     if (fields & 0x40) ReadFaults(in_.Byte());
     if (fields & 0x80) ReadHost(in_.Byte());
@@ -173,20 +178,17 @@ class Session {
     host::HostFaults& faults = host_.faults;
     faults.nullBasicSuite = (bits & 0x01) != 0;
     if (bits & 0x02) {
-      const SuiteKey& suite = kFaultSuites[in_.Byte() % 5];
+      const Suite& suite = kFaultSuites[in_.Byte() % 5];
       faults.acquire.push_back({suite.name, suite.version, in_.Int()});
     }
     if (bits & 0x04) faults.releaseResult = in_.Int();
     if (bits & 0x08) faults.printResult = in_.Int();
-    // The host counts adds and updates over its life.
     if (bits & 0x10) {
-      faults.addParamFailAt =
-          static_cast<int>(host_.added.size()) + 1 + in_.Byte() % 10;
+      faults.addParamFailAt = 1 + in_.Byte() % 10;
       faults.addParamCode = in_.Int();
     }
     if (bits & 0x20) {
-      faults.updateFailAt =
-          static_cast<int>(host_.updates.size()) + 1 + in_.Byte() % 9;
+      faults.updateFailAt = 1 + in_.Byte() % 9;
       faults.updateCode = in_.Int();
     }
     if (bits & 0x40) faults.iterateResult = in_.Int();
@@ -198,7 +200,7 @@ class Session {
     if (bits & 0x04) {
       const std::int32_t changeFlags = in_.Int();
       const std::int32_t uiFlags = in_.Int();
-      for (int i = 1; i < kParamArraySize; ++i) {
+      for (std::size_t i = 1; i < host_.params.size(); ++i) {
         host_.params[i].changeFlags = changeFlags;
         host_.params[i].uiFlags = uiFlags;
       }

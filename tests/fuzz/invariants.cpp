@@ -6,20 +6,27 @@
 #include <initializer_list>
 #include <string>
 
+#include "tests/host_contract.h"
+
 namespace velk::fuzz {
+
+using namespace test;
+
 namespace {
-
-constexpr ErrorCode kMissingSuite = 516;
-
-struct SuiteKey {
-  const char* name;
-  std::int32_t version;
-};
 
 template <typename Record>
 void RequireSameBytes(const Record& before, const Record& after,
                       const char* what) {
   Require(std::memcmp(&before, &after, sizeof before) == 0, what);
+}
+
+template <typename Record>
+void RequireSameBytes(const std::vector<Record>& before,
+                      const std::vector<Record>& after, const char* what) {
+  Require(before.size() == after.size() &&
+              std::memcmp(before.data(), after.data(),
+                          before.size() * sizeof(Record)) == 0,
+          what);
 }
 
 // A byte range of a record that a command may write.
@@ -42,18 +49,17 @@ void RequireSameBytesOutside(const Record& before, const Record& after,
   Require(std::memcmp(was + from, now + from, sizeof before - from) == 0, what);
 }
 
-bool AcquireFails(const host::HostFaults& faults, const SuiteKey& suite) {
+bool AcquireFails(const host::HostFaults& faults, const Suite& suite) {
   for (const host::HostFaults::Acquire& fault : faults.acquire) {
     if (fault.name == suite.name && fault.version == suite.version) return true;
   }
   return false;
 }
 
-// The k-th of the host's next calls fails when k is within the `calls` that
-// a command makes.
-bool FailsWithin(int failAt, std::size_t before, int calls) {
-  const long k = static_cast<long>(failAt) - static_cast<long>(before);
-  return k >= 1 && k <= calls;
+// The k-th call of a kind fails when k is within the `calls` that a command
+// makes.
+bool FailsWithin(int failAt, int calls) {
+  return failAt >= 1 && failAt <= calls;
 }
 
 // Every suite acquired in the call was released by its own name and
@@ -87,7 +93,7 @@ void CheckOutputRecord(const host::StandInHost& host, std::int32_t selector,
                        ErrorCode result, const Before& before) {
   const OutputRecord& output = host.output;
   switch (selector) {
-    case 0: {
+    case kAbout: {
       RequireSameBytesOutside(
           before.output, output,
           {{offsetof(OutputRecord, returnMessage),
@@ -99,30 +105,30 @@ void CheckOutputRecord(const host::StandInHost& host, std::int32_t selector,
         break;
       }
       // The host's print writes the text and its NUL, and nothing else.
-      constexpr char kText[] = "Velk v1.0\rsimple velk effect by ORVANE";
-      Require(std::memcmp(output.returnMessage, kText, sizeof kText) == 0,
+      constexpr std::size_t kSize = sizeof kAboutText;
+      Require(std::memcmp(output.returnMessage, kAboutText, kSize) == 0,
               "about gave the wrong text");
-      Require(std::memcmp(output.returnMessage + sizeof kText,
-                          before.output.returnMessage + sizeof kText,
-                          sizeof output.returnMessage - sizeof kText) == 0,
+      Require(std::memcmp(output.returnMessage + kSize,
+                          before.output.returnMessage + kSize,
+                          sizeof output.returnMessage - kSize) == 0,
               "about wrote returnMessage beyond its text");
       break;
     }
-    case 1:
+    case kGlobalSetup:
       RequireSameBytesOutside(before.output, output,
                               {{offsetof(OutputRecord, version), 4},
                                {offsetof(OutputRecord, outFlags), 4}},
                               "global setup wrote beyond version and flags");
-      Require(output.version == 0x80001 && output.outFlags == 0x2000000,
+      Require(output.version == kVersionWord && output.outFlags == kGlobalFlags,
               "global setup gave the wrong version or flags");
       break;
-    case 4:
+    case kParamsSetup:
       RequireSameBytesOutside(before.output, output,
                               {{offsetof(OutputRecord, paramCount), 4}},
                               "parameter setup wrote beyond paramCount");
-      Require(
-          output.paramCount == (result == 0 ? 10 : before.output.paramCount),
-          "paramCount is wrong for the result");
+      Require(output.paramCount == (result == kOk ? kParamCountWithLayer
+                                                  : before.output.paramCount),
+              "paramCount is wrong for the result");
       break;
     default:
       RequireSameBytes(before.output, output,
@@ -131,11 +137,18 @@ void CheckOutputRecord(const host::StandInHost& host, std::int32_t selector,
 }
 
 // Only the parameter-UI commands write parameters, and only the two flag
-// words of indices 2 to 9, each as a whole word.
+// words of indices 2 to 9, each as a whole word. A parameter setup that
+// succeeds has the host replace the parameters behind the input layer with
+// the declared ones.
 void CheckParams(const host::StandInHost& host, std::int32_t selector,
                  const host::HostFaults& faults, ErrorCode result,
                  const Before& before) {
-  const bool uiCommand = selector == 13 || selector == 14;
+  if (selector == kParamsSetup && result == kOk) {
+    RequireSameBytes(before.params[0], host.params[0],
+                     "parameter setup changed the input layer's definition");
+    return;
+  }
+  const bool uiCommand = selector == kParamChanged || selector == kUpdateUI;
   if (!uiCommand || faults.nullBasicSuite) {
     RequireSameBytes(before.params, host.params,
                      "the command wrote a parameter");
@@ -148,21 +161,22 @@ void CheckParams(const host::StandInHost& host, std::int32_t selector,
 
   // The command's update list gets changeFlags 1, or only its first entry
   // when the suite could not be acquired for the first update.
-  const bool popupChanged = selector == 13 && before.changed.changedIndex == 1;
+  const bool popupChanged =
+      selector == kParamChanged && before.changed.changedIndex == 1;
   const bool individual = before.params[1].popup.value == 1;
-  const int lastMarked = selector == 13 ? 9 : 8;
+  const int lastMarked = selector == kParamChanged ? 9 : 8;
   for (int i = 2; i <= 9; ++i) {
     const ParamDefinition& now = host.params[i];
     const ParamDefinition& was = before.params[i];
     RequireSameBytesOutside(was, now, {{0, 8}},
                             "a parameter changed beyond its flag words");
     const bool marked = i <= lastMarked && (result != kMissingSuite || i == 2);
-    Require(now.changeFlags == (marked ? 1 : was.changeFlags),
+    Require(now.changeFlags == (marked ? kValueChanged : was.changeFlags),
             "changeFlags is wrong");
     std::int32_t uiFlags = was.uiFlags;
     if (popupChanged && i <= 8) {
       const bool margin = i <= 5;
-      uiFlags = margin == individual ? 0 : 0x20;
+      uiFlags = margin == individual ? kEnabled : kDisabled;
     }
     Require(now.uiFlags == uiFlags, "uiFlags is wrong");
   }
@@ -213,64 +227,57 @@ Before TakeBefore(const Scene& scene) {
   Before before;
   std::memcpy(&before.input, &host.input, sizeof before.input);
   std::memcpy(&before.output, &host.output, sizeof before.output);
-  std::memcpy(before.params, host.params, sizeof before.params);
-  std::memcpy(before.paramArray, host.paramArray, sizeof before.paramArray);
+  before.params = host.params;
+  before.paramArray = host.paramArray;
   std::memcpy(&before.outputImage, &host.outputImage,
               sizeof before.outputImage);
   std::memcpy(&before.changed, &host.changed, sizeof before.changed);
   before.inputBytes = scene.inputImage.bytes;
   before.outputBytes = scene.outputImage.bytes;
-  before.added = host.added.size();
-  before.updates = host.updates.size();
   before.registrations = host.registrations.size();
   return before;
 }
 
 ErrorCode ExpectedResult(std::int32_t selector, const host::HostFaults& faults,
-                         const Before& before, bool deep) {
-  SuiteKey suite{};
+                         bool deep) {
+  Suite suite{};
   switch (selector) {
-    case 0:
-      suite = {"PF ANSI Suite", 1};
+    case kAbout:
+      suite = kAnsiSuite;
       break;
-    case 4:
-      return FailsWithin(faults.addParamFailAt, before.added, 9)
-                 ? faults.addParamCode
-                 : 0;
-    case 11:
-      suite = deep ? SuiteKey{"PF iterate16 Suite", 1}
-                   : SuiteKey{"PF Iterate8 Suite", 1};
+    case kParamsSetup:
+      return FailsWithin(faults.addParamFailAt, 9) ? faults.addParamCode : kOk;
+    case kRender:
+      suite = deep ? kIterate16Suite : kIterate8Suite;
       break;
-    case 13:
-    case 14:
-      suite = {"PF Param Utils Suite", 3};
+    case kParamChanged:
+    case kUpdateUI:
+      suite = kParamUtilsSuite;
       break;
     default:
-      return 0;  // global setup, and every selector without a handler
+      return kOk;  // global setup, and every selector without a handler
   }
   if (faults.nullBasicSuite || AcquireFails(faults, suite)) {
     return kMissingSuite;
   }
-  if (selector == 0) return 0;  // the print's result is not looked at
-  if (selector == 11) return faults.iterateResult;
-  const int updates = selector == 13 ? 8 : 7;
-  return FailsWithin(faults.updateFailAt, before.updates, updates)
-             ? faults.updateCode
-             : 0;
+  if (selector == kAbout) return kOk;  // the print's result is not looked at
+  if (selector == kRender) return faults.iterateResult;
+  const int updates = selector == kParamChanged ? 8 : 7;
+  return FailsWithin(faults.updateFailAt, updates) ? faults.updateCode : kOk;
 }
 
 void CheckCommand(const Scene& scene, std::int32_t selector,
                   const host::HostFaults& faults, ErrorCode result,
                   const Before& before) {
   const host::StandInHost& host = scene.host;
-  CheckSuites(host, selector == 0 || selector == 11 || selector == 13 ||
-                        selector == 14);
-  Require(result == ExpectedResult(selector, faults, before, scene.deep),
+  CheckSuites(host, selector == kAbout || selector == kRender ||
+                        selector == kParamChanged || selector == kUpdateUI);
+  Require(result == ExpectedResult(selector, faults, scene.deep),
           "EffectMain's result is not the one owed");
   CheckReadOnlyRecords(host, before);
   CheckOutputRecord(host, selector, result, before);
   CheckParams(host, selector, faults, result, before);
-  CheckPixels(scene, selector == 11 && result != kMissingSuite, before);
+  CheckPixels(scene, selector == kRender && result != kMissingSuite, before);
 }
 
 void CheckRegistration(const Scene& scene, void* hostData, ErrorCode answer,
@@ -280,11 +287,12 @@ void CheckRegistration(const Scene& scene, void* hostData, ErrorCode answer,
   Require(host.registrations.size() == before.registrations + 1,
           "registration did not call the callback exactly once");
   const host::ReceivedRegistration& call = host.registrations.back();
-  Require(call.hostData == hostData && call.name == "Velk" &&
-              call.matchName == "ADBE Velk" && call.category == "ORVANE" &&
-              call.entryPoint == "EffectMain" && call.kind == 0x65464B54 &&
-              call.interfaceVersionMajor == 13 &&
-              call.interfaceVersionMinor == 25 && call.reservedInfo == 8,
+  Require(call.hostData == hostData && call.name == kName &&
+              call.matchName == kMatchName && call.category == kCategory &&
+              call.entryPoint == kEntryPoint && call.kind == kKind &&
+              call.interfaceVersionMajor == kInterfaceMajor &&
+              call.interfaceVersionMinor == kInterfaceMinor &&
+              call.reservedInfo == kReservedInfo,
           "registration handed the wrong identity");
   CheckSuites(host, false);
   CheckReadOnlyRecords(host, before);

@@ -22,14 +22,12 @@ inline void Require(bool holds, const char* what) {
 struct Before {
   InputRecord input;
   OutputRecord output;
-  ParamDefinition params[host::kParamArraySize];
-  ParamDefinition* paramArray[host::kParamArraySize];
+  std::vector<ParamDefinition> params;
+  std::vector<ParamDefinition*> paramArray;
   ImageRecord outputImage;
   ChangedParamExtra changed;
   std::vector<std::uint8_t> inputBytes;
   std::vector<std::uint8_t> outputBytes;
-  std::size_t added;
-  std::size_t updates;
   std::size_t registrations;
 };
 
@@ -45,7 +43,7 @@ Before TakeBefore(const Scene& scene);
 
 // What EffectMain owes the host for `selector` under `faults`.
 ErrorCode ExpectedResult(std::int32_t selector, const host::HostFaults& faults,
-                         const Before& before, bool deep);
+                         bool deep);
 
 // After EffectMain: suites, result, records, parameters and pixels.
 void CheckCommand(const Scene& scene, std::int32_t selector,

@@ -5,11 +5,7 @@
 namespace velk::test {
 namespace {
 
-constexpr std::int32_t kAbout = 0;
 constexpr std::size_t kReturnMessageOffset = 100;
-
-// The name, " v1.0", a carriage return alone, and the description.
-const std::string kAboutText = "Velk v1.0\rsimple velk effect by ORVANE";
 
 class AboutTest : public HostTest {
  protected:
@@ -20,53 +16,51 @@ class AboutTest : public HostTest {
 };
 
 TEST_F(AboutTest, WritesTheAboutTextAndNothingElse) {
-  ASSERT_EQ(kAboutText.size(), 38u);
+  ASSERT_EQ(sizeof kAboutText, 39u);
   auto expected = BytesOf(host.output);
-  std::memcpy(&expected[kReturnMessageOffset], kAboutText.c_str(), 39);
+  std::memcpy(&expected[kReturnMessageOffset], kAboutText, 39);
 
-  EXPECT_EQ(host.Command(kAbout), kErrNone);
+  EXPECT_EQ(host.Command(kAbout), kOk);
 
-  EXPECT_EQ(std::string(host.output.returnMessage), kAboutText);
-  EXPECT_EQ(host.output.returnMessage[38], '\0');
-  EXPECT_EQ(std::strchr(host.output.returnMessage, '\n'), nullptr);
+  EXPECT_STREQ(host.output.returnMessage, kAboutText);
   EXPECT_EQ(BytesOf(host.output), expected);
   EXPECT_EQ(host.lastPrintDest, host.output.returnMessage);
 }
 
 TEST_F(AboutTest, AcquiresPrintsAndReleasesTheAnsiSuiteOnce) {
-  ASSERT_EQ(host.Command(kAbout), kErrNone);
-  EXPECT_EQ(host.Calls(), (Calls{"acquire PF ANSI Suite 1", "formatPrint",
-                                 "release PF ANSI Suite 1"}));
+  ASSERT_EQ(host.Command(kAbout), kOk);
+  EXPECT_EQ(host.Calls(),
+            (Calls{Acquire(kAnsiSuite), "formatPrint", Release(kAnsiSuite)}));
   EXPECT_TRUE(host.Outstanding().empty());
 }
 
 TEST_F(AboutTest, ResultIsZeroWhateverThePrintReports) {
-  for (ErrorCode printResult : {1, -1, 516}) {
+  for (ErrorCode printResult : {1, -1, kMissingSuite}) {
     SCOPED_TRACE(printResult);
     host.faults.printResult = printResult;
-    EXPECT_EQ(host.Command(kAbout), kErrNone);
-    EXPECT_EQ(std::string(host.output.returnMessage), kAboutText);
+    EXPECT_EQ(host.Command(kAbout), kOk);
+    EXPECT_STREQ(host.output.returnMessage, kAboutText);
   }
 }
 
 TEST_F(AboutTest, NullBasicSuiteGives516AndTouchesNothing) {
   host.faults.nullBasicSuite = true;
   const auto before = BytesOf(host.output);
-  EXPECT_EQ(host.Command(kAbout), kErrMissingSuite);
+  EXPECT_EQ(host.Command(kAbout), kMissingSuite);
   EXPECT_EQ(BytesOf(host.output), before);
   EXPECT_TRUE(host.Calls().empty());
 }
 
 TEST_F(AboutTest, MissingAnsiSuiteGives516ReleasesNothingAndTouchesNothing) {
   // A host error of any value, or success with no suite handed out.
-  for (ErrorCode acquireCode : {1, 516, -7, 0}) {
+  for (ErrorCode acquireCode : {1, kMissingSuite, -7, 0}) {
     SCOPED_TRACE(acquireCode);
     host.ClearCalls();
-    host.faults.acquire = {{"PF ANSI Suite", 1, acquireCode}};
+    host.faults.acquire = {{kAnsiSuite.name, kAnsiSuite.version, acquireCode}};
     const auto before = BytesOf(host.output);
-    EXPECT_EQ(host.Command(kAbout), kErrMissingSuite);
+    EXPECT_EQ(host.Command(kAbout), kMissingSuite);
     EXPECT_EQ(BytesOf(host.output), before);
-    EXPECT_EQ(host.Calls(), (Calls{"acquire PF ANSI Suite 1"}));
+    EXPECT_EQ(host.Calls(), Calls{Acquire(kAnsiSuite)});
     EXPECT_TRUE(host.Outstanding().empty());
   }
 }

@@ -3,7 +3,7 @@
 namespace velk::test {
 namespace {
 
-using DispatchTest = HostTest;
+using DispatchTest = SetUpHostTest;
 
 TEST_F(DispatchTest, SelectorsWithoutAHandlerAnswerZeroAndTouchNothing) {
   const std::int32_t unserved[] = {
@@ -16,7 +16,7 @@ TEST_F(DispatchTest, SelectorsWithoutAHandlerAnswerZeroAndTouchNothing) {
     const auto params = BytesOf(host.params);
     const auto image = BytesOf(host.outputImage);
     const auto pixels = host.outputPixels;
-    EXPECT_EQ(host.Command(selector, &host.changed), kErrNone);
+    EXPECT_EQ(host.Command(selector, &host.changed), kOk);
     EXPECT_EQ(BytesOf(host.input), input);
     EXPECT_EQ(BytesOf(host.output), output);
     EXPECT_EQ(BytesOf(host.params), params);

@@ -5,13 +5,6 @@
 namespace velk::test {
 namespace {
 
-constexpr std::int32_t kGlobalSetup = 1;
-
-template <typename Word>
-void PutAt(std::vector<unsigned char>& bytes, std::size_t offset, Word word) {
-  std::memcpy(&bytes[offset], &word, sizeof word);
-}
-
 using GlobalSetupTest = HostTest;
 
 TEST_F(GlobalSetupTest, WritesOnlyTheVersionWordAndTheGlobalFlags) {
@@ -20,12 +13,12 @@ TEST_F(GlobalSetupTest, WritesOnlyTheVersionWordAndTheGlobalFlags) {
     host.faults.nullBasicSuite = nullBasicSuite;
     std::memset(&host.output, 0xc3, sizeof host.output);
     auto expected = BytesOf(host.output);
-    PutAt<std::uint32_t>(expected, 0, 0x80001);
-    PutAt<std::uint32_t>(expected, 96, 0x2000000);
+    std::memcpy(&expected[0], &kVersionWord, 4);
+    std::memcpy(&expected[96], &kGlobalFlags, 4);
     const auto input = BytesOf(host.input);
     const auto params = BytesOf(host.params);
 
-    EXPECT_EQ(host.Command(kGlobalSetup), kErrNone);
+    EXPECT_EQ(host.Command(kGlobalSetup), kOk);
 
     EXPECT_EQ(BytesOf(host.output), expected);
     EXPECT_EQ(BytesOf(host.params), params);

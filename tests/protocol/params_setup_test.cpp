@@ -6,7 +6,6 @@
 namespace velk::test {
 namespace {
 
-constexpr std::int32_t kParamsSetup = 4;
 constexpr std::size_t kDefinitionSize = 176;
 constexpr std::size_t kParamCountOffset = 48;
 constexpr std::int32_t kHostParamCount = -5;  // what the host had there
@@ -40,7 +39,7 @@ class Definition {
 
 Definition Popup(const char* choices) {
   return Definition()
-      .Common(1, 0, 7, "Type", 0x42)
+      .Common(1, kEnabled, kPopup, "Type", 0x42)
       .At<std::int32_t>(56, 1)  // value
       .At<std::int16_t>(60, 2)  // choiceCount
       .At<std::int16_t>(62, 1)  // defaultChoice
@@ -50,7 +49,7 @@ Definition Popup(const char* choices) {
 Definition Slider(std::int32_t id, const char* name, std::int32_t uiFlags,
                   double value) {
   return Definition()
-      .Common(id, uiFlags, 10, name, 0x60)
+      .Common(id, uiFlags, kFloatSlider, name, 0x60)
       .At<double>(56, value)
       .At<float>(104, 0.0f)                       // validMin
       .At<float>(108, 50000.0f)                   // validMax
@@ -65,7 +64,7 @@ Definition Slider(std::int32_t id, const char* name, std::int32_t uiFlags,
 
 Definition Point() {
   return Definition()
-      .Common(8, 0x20, 6, "Center", 0x60)
+      .Common(8, kDisabled, kPoint, "Center", 0x60)
       .At<std::int32_t>(56, 0x320000)  // xValue
       .At<std::int32_t>(60, 0x320000)  // yValue
       .At<std::uint8_t>(67, 0)         // restrictToBounds
@@ -75,7 +74,7 @@ Definition Point() {
 
 Definition Checkbox(const char* label) {
   return Definition()
-      .Common(9, 0, 4, "Invert", 0x60)
+      .Common(9, kEnabled, kCheckbox, "Invert", 0x60)
       .At<std::int32_t>(56, 0)  // value
       .At<std::uint8_t>(60, 0)  // defaultValue
       .At<const char*>(64, label);
@@ -86,12 +85,12 @@ Definition Checkbox(const char* label) {
 std::vector<Definition> ExpectedDefinitions(const char* choices,
                                             const char* label) {
   return {Popup(choices),
-          Slider(2, "Left", 0, 0.0),
-          Slider(3, "Right", 0, 0.0),
-          Slider(4, "Top", 0, 0.0),
-          Slider(5, "Bottom", 0, 0.0),
-          Slider(6, "Width", 0x20, 500.0),
-          Slider(7, "Height", 0x20, 500.0),
+          Slider(2, "Left", kEnabled, 0.0),
+          Slider(3, "Right", kEnabled, 0.0),
+          Slider(4, "Top", kEnabled, 0.0),
+          Slider(5, "Bottom", kEnabled, 0.0),
+          Slider(6, "Width", kDisabled, 500.0),
+          Slider(7, "Height", kDisabled, 500.0),
           Point(),
           Checkbox(label)};
 }
@@ -132,10 +131,9 @@ class ParamsSetupTest : public HostTest {
 
 TEST_F(ParamsSetupTest, HostReceivesTheNineDefinitionsByteForByte) {
   auto expectedOutput = BytesOf(host.output);
-  const std::int32_t ten = 10;
-  std::memcpy(&expectedOutput[kParamCountOffset], &ten, sizeof ten);
+  std::memcpy(&expectedOutput[kParamCountOffset], &kParamCountWithLayer, 4);
 
-  ASSERT_EQ(host.Command(kParamsSetup), kErrNone);
+  ASSERT_EQ(host.Command(kParamsSetup), kOk);
 
   EXPECT_EQ(BytesOf(host.output), expectedOutput);
   ASSERT_EQ(host.added.size(), 9u);
@@ -143,8 +141,8 @@ TEST_F(ParamsSetupTest, HostReceivesTheNineDefinitionsByteForByte) {
   const char* label = TextPointerOf(host.added[8]);
   ASSERT_NE(choices, nullptr);
   ASSERT_NE(label, nullptr);
-  EXPECT_STREQ(choices, "Individual|Width Height");
-  EXPECT_STREQ(label, "Invert alpha");
+  EXPECT_STREQ(choices, kTypeChoices);
+  EXPECT_STREQ(label, kInvertLabel);
   // Both point into the module's string table (entries 4 and 13, each a
   // 32-bit id and a 256-character text), not into the working record.
   EXPECT_EQ(label - choices, 9 * (4 + 256));
@@ -169,58 +167,43 @@ TEST_F(ParamsSetupTest, CopiesTheNameThenAddsForEachParameterWithNoSuite) {
     host.ClearCalls();
     host.output.paramCount = kHostParamCount;
     host.faults.nullBasicSuite = nullBasicSuite;
-    EXPECT_EQ(host.Command(kParamsSetup), kErrNone);
+    EXPECT_EQ(host.Command(kParamsSetup), kOk);
     EXPECT_EQ(host.Calls(), kAllCalls);
-    EXPECT_EQ(host.output.paramCount, 10);
+    EXPECT_EQ(host.output.paramCount, kParamCountWithLayer);
   }
-}
-
-TEST_F(ParamsSetupTest, TextPointersStayTheSameFromOneCommandToTheNext) {
-  ASSERT_EQ(host.Command(kParamsSetup), kErrNone);
-  ASSERT_EQ(host.Command(kParamsSetup), kErrNone);
+  // The text pointers stay the same from one command to the next.
   ASSERT_EQ(host.added.size(), 18u);
   EXPECT_EQ(TextPointerOf(host.added[0]), TextPointerOf(host.added[9]));
   EXPECT_EQ(TextPointerOf(host.added[8]), TextPointerOf(host.added[17]));
 }
 
-struct FailingAdd {
-  int k;  // the add that fails, from 1
-  ErrorCode code;
-};
+TEST_F(ParamsSetupTest, FirstFailingAddEndsSetupWithItsCode) {
+  // The add that fails, from 1, at every kind of parameter, and its code.
+  const std::pair<int, ErrorCode> cases[] = {
+      {1, 7}, {2, -1}, {6, kMissingSuite}, {8, 0x7fffffff}, {9, INT32_MIN}};
+  for (const auto& [k, code] : cases) {
+    SCOPED_TRACE(k);
+    host.faults.addParamFailAt = k;
+    host.faults.addParamCode = code;
+    host.added.clear();
+    host.ClearCalls();
+    const auto output = BytesOf(host.output);
 
-class ParamsSetupFailureTest : public ParamsSetupTest,
-                               public testing::WithParamInterface<FailingAdd> {
-};
+    EXPECT_EQ(host.Command(kParamsSetup), code);
 
-TEST_P(ParamsSetupFailureTest, FirstFailingAddEndsSetupWithItsCode) {
-  const FailingAdd failing = GetParam();
-  host.faults.addParamFailAt = failing.k;
-  host.faults.addParamCode = failing.code;
-  const auto output = BytesOf(host.output);
-
-  EXPECT_EQ(host.Command(kParamsSetup), failing.code);
-
-  // paramCount and the rest of the output record are left as they were.
-  EXPECT_EQ(BytesOf(host.output), output);
-  EXPECT_EQ(host.Calls(),
-            Calls(kAllCalls.begin(), kAllCalls.begin() + 2 * failing.k));
-  ASSERT_EQ(host.added.size(), static_cast<std::size_t>(failing.k));
-  // What was offered up to the failure is still exactly the table's.
-  const auto expected =
-      ExpectedDefinitions(TextPointerOf(host.added[0]), nullptr);
-  for (int i = 0; i < failing.k && i < 8; ++i) {
-    EXPECT_EQ(BytesOf(host.added[i].copy), expected[i].bytes()) << i + 1;
+    // paramCount and the rest of the output record are left as they were.
+    EXPECT_EQ(BytesOf(host.output), output);
+    EXPECT_EQ(host.Calls(),
+              Calls(kAllCalls.begin(), kAllCalls.begin() + 2 * k));
+    ASSERT_EQ(host.added.size(), static_cast<std::size_t>(k));
+    // What was offered up to the failure is still exactly the table's.
+    const auto expected =
+        ExpectedDefinitions(TextPointerOf(host.added[0]), nullptr);
+    for (int i = 0; i < k && i < 8; ++i) {
+      EXPECT_EQ(BytesOf(host.added[i].copy), expected[i].bytes()) << i + 1;
+    }
   }
 }
-
-INSTANTIATE_TEST_SUITE_P(AtEveryKindOfParameter, ParamsSetupFailureTest,
-                         testing::Values(FailingAdd{1, 7}, FailingAdd{2, -1},
-                                         FailingAdd{6, 516},
-                                         FailingAdd{8, 0x7fffffff},
-                                         FailingAdd{9, INT32_MIN}),
-                         [](const testing::TestParamInfo<FailingAdd>& info) {
-                           return "Add" + std::to_string(info.param.k);
-                         });
 
 }  // namespace
 }  // namespace velk::test

@@ -20,7 +20,7 @@ TEST_F(RegistrationTest, CallsTheCallbackOnceAndReturnsItsResult) {
       {"accepted", &hostData, 0},
       {"accepted, null host data", nullptr, 0},
       {"refused", &hostData, 1},
-      {"refused, null host data", nullptr, 516},
+      {"refused, null host data", nullptr, kMissingSuite},
       {"negative code", &hostData, -1},
       {"lowest code", &hostData, INT32_MIN},
       {"highest code", &hostData, INT32_MAX},
@@ -36,14 +36,14 @@ TEST_F(RegistrationTest, CallsTheCallbackOnceAndReturnsItsResult) {
     ASSERT_EQ(host.registrations.size(), 1u);
     const host::ReceivedRegistration& received = host.registrations[0];
     EXPECT_EQ(received.hostData, c.hostData);
-    EXPECT_EQ(received.name, "Velk");
-    EXPECT_EQ(received.matchName, "ADBE Velk");
-    EXPECT_EQ(received.category, "ORVANE");
-    EXPECT_EQ(received.entryPoint, "EffectMain");
-    EXPECT_EQ(received.kind, 0x65464B54);  // 'eFKT'
-    EXPECT_EQ(received.interfaceVersionMajor, 13);
-    EXPECT_EQ(received.interfaceVersionMinor, 25);
-    EXPECT_EQ(received.reservedInfo, 8);
+    EXPECT_EQ(received.name, kName);
+    EXPECT_EQ(received.matchName, kMatchName);
+    EXPECT_EQ(received.category, kCategory);
+    EXPECT_EQ(received.entryPoint, kEntryPoint);
+    EXPECT_EQ(received.kind, kKind);
+    EXPECT_EQ(received.interfaceVersionMajor, kInterfaceMajor);
+    EXPECT_EQ(received.interfaceVersionMinor, kInterfaceMinor);
+    EXPECT_EQ(received.reservedInfo, kReservedInfo);
   }
 }
 

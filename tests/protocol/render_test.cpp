@@ -10,7 +10,6 @@
 namespace velk::test {
 namespace {
 
-constexpr std::int32_t kRender = 11;
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr std::int32_t kMinInt = std::numeric_limits<std::int32_t>::min();
 constexpr std::int32_t kMaxInt = std::numeric_limits<std::int32_t>::max();
@@ -33,32 +32,23 @@ ReceivedRect RectOf(const host::ReceivedIterate& call) {
   return rect;
 }
 
-// The parameters that a render reads, by name.
-struct Settings {
-  std::int32_t mode;
-  double left, right, top, bottom;  // margins, mode 1
-  double width, height;             // box, mode 2
-  double centerX, centerY;          // in pixels, mode 2
-  std::int32_t invert = 0;          // the checkbox's whole value
-};
-
-void Apply(host::StandInHost& host, const Settings& s) {
-  host.params[1].popup.value = s.mode;
-  const double sliders[] = {s.left,   s.right, s.top,
-                            s.bottom, s.width, s.height};
-  for (int i = 0; i < 6; ++i) host.params[2 + i].slider.value = sliders[i];
-  host.params[8].point.xValue = static_cast<std::int32_t>(s.centerX * 65536);
-  host.params[8].point.yValue = static_cast<std::int32_t>(s.centerY * 65536);
-  host.params[9].checkbox.value = s.invert;
-}
-
 // Gives every byte of the input a value that no output byte has, with the
-// input's alpha never 0.
-void FillPixels(host::StandInHost& host) {
+// input's alpha never 0; returns the output pixels as they are then.
+std::vector<std::uint8_t> FillPixels(host::StandInHost& host) {
   for (std::size_t i = 0; i < host.inputPixels.size(); ++i) {
     host.inputPixels[i] = static_cast<std::uint8_t>(0x80 | (i % 127));
     host.outputPixels[i] = static_cast<std::uint8_t>(i % 127);
   }
+  return host.outputPixels;
+}
+
+// Sets the parameters and the pixels for a render, and forgets what the host
+// recorded before; returns the output pixels before the render.
+std::vector<std::uint8_t> Prepare(host::StandInHost& host, const Settings& s) {
+  Apply(host, s);
+  host.ClearCalls();
+  host.iterates.clear();
+  return FillPixels(host);
 }
 
 // Inclusive columns and rows that are inside the rectangle; empty when the
@@ -110,7 +100,6 @@ struct Edges {
 struct WorkedCase {
   const char* what;
   Size layer;  // the input record's layer size
-  Size image;  // the downsampled input layer and output image
   DownsampleFactor x, y;
   Settings settings;
   Edges edges;  // exactly
@@ -122,75 +111,67 @@ constexpr DownsampleFactor kHalf{1, 2};
 
 // clang-format off
 const WorkedCase kWorked[] = {
-    {"margins", {640, 480}, {640, 480}, kFull, kFull,
+    {"margins", {640, 480}, kFull, kFull,
      {1, 10, 20, 30, 40, 0, 0, 0, 0},
      {10, 620, 30, 440}, {10, 620, 30, 440}},
-    {"margins at half size", {640, 480}, {320, 240}, kHalf, kHalf,
+    {"margins at half size", {640, 480}, kHalf, kHalf,
      {1, 10, 20, 30, 40, 0, 0, 0, 0},
      {5, 310, 15, 220}, {5, 310, 15, 220}},
-    {"box", {640, 480}, {640, 480}, kFull, kFull,
+    {"box", {640, 480}, kFull, kFull,
      {2, 0, 0, 0, 0, 200, 100, 320, 240},
      {220, 420, 190, 290}, {220, 419, 190, 289}},
-    {"box on an odd layer", {639, 481}, {639, 481}, kFull, kFull,
+    {"box on an odd layer", {639, 481}, kFull, kFull,
      {2, 0, 0, 0, 0, 200, 100, 320, 240},
      {220.5, 420.5, 190.5, 290.5}, {221, 420, 191, 290}},
-    {"box in the corner", {640, 480}, {640, 480}, kFull, kFull,
+    {"box in the corner", {640, 480}, kFull, kFull,
      {2, 0, 0, 0, 0, 200, 100, 100, 50},
      {0, 200, 0, 100}, {0, 199, 0, 99}},
-    {"box at half size", {640, 480}, {320, 240}, kHalf, kHalf,
+    {"box at half size", {640, 480}, kHalf, kHalf,
      {2, 0, 0, 0, 0, 200, 100, 160, 120},
      {110, 210, 95, 145}, {110, 209, 95, 144}},
-    {"box on an odd layer at half size", {639, 481}, {320, 241}, kHalf, kHalf,
+    {"box on an odd layer at half size", {639, 481}, kHalf, kHalf,
      {2, 0, 0, 0, 0, 200, 100, 160, 120},
      {110.25, 210.25, 95.25, 145.25}, {111, 210, 96, 145}},
 
-    {"zero margins keep the layer", {64, 48}, {64, 48}, kFull, kFull,
+    {"zero margins keep the layer", {64, 48}, kFull, kFull,
      {1, 0, 0, 0, 0, 0, 0, 0, 0},
      {0, 64, 0, 48}, kAll},
-    {"overlapping margins are stored as computed", {640, 48}, {640, 48},
-     kFull, kFull,
+    {"overlapping margins are stored as computed", {640, 48}, kFull, kFull,
      {1, 400, 400, 0, 0, 0, 0, 0, 0},
      {400, 240, 0, 48}, kNone},
-    {"box larger than the layer", {640, 480}, {64, 48}, kFull, kFull,
+    {"box larger than the layer", {640, 480}, kFull, kFull,
      {2, 0, 0, 0, 0, 800, 600, 320, 240},
      {-80, 720, -60, 540}, kAll},
-    {"fractional centre", {640, 480}, {640, 480}, kFull, kFull,
+    {"fractional centre", {640, 480}, kFull, kFull,
      {2, 0, 0, 0, 0, 200, 100, 320.5, 240},
      {220.5, 420.5, 190, 290}, {221, 420, 190, 289}},
-    {"denominator with its top bit set is positive", {640, 480}, {64, 48},
+    {"denominator with its top bit set is positive", {640, 480},
      {1, 0x80000000u}, kFull,
      {1, 10, 20, 30, 40, 0, 0, 0, 0},
      {10.0 / 2147483648.0, 620.0 / 2147483648.0, 30, 440}, kNone},
-    {"negative numerator", {640, 480}, {64, 48}, kFull, {-1, 2},
+    {"negative numerator", {640, 480}, kFull, {-1, 2},
      {1, 10, 20, 30, 40, 0, 0, 0, 0},
      {10, 620, -15, -220}, kNone},
-    {"zero denominator gives infinite edges", {640, 480}, {64, 48},
-     {1, 0}, kFull,
+    {"zero denominator gives infinite edges", {640, 480}, {1, 0}, kFull,
      {1, 10, 20, 30, 40, 0, 0, 0, 0},
      {kInf, kInf, 30, 440}, kNone},
 };
 // clang-format on
 
-class RenderTest : public HostTest, public testing::WithParamInterface<bool> {};
+class RenderTest : public SetUpHostTest,
+                   public testing::WithParamInterface<bool> {};
 
 TEST_P(RenderTest, WorkedValuesGiveExactEdgesAndPixels) {
   const bool deep = GetParam();
   for (const WorkedCase& c : kWorked) {
     for (std::int32_t invert : {0, 1}) {
       SCOPED_TRACE(std::string(c.what) + (invert ? ", inverted" : ""));
-      host.SetLayer(c.image.width, c.image.height, deep);
-      host.input.width = c.layer.width;
-      host.input.height = c.layer.height;
-      host.input.downsampleX = c.x;
-      host.input.downsampleY = c.y;
+      host.SetLayer(c.layer.width, c.layer.height, deep, c.x, c.y);
       Settings settings = c.settings;
       settings.invert = invert;
-      Apply(host, settings);
-      FillPixels(host);
-      const auto before = host.outputPixels;
-      host.iterates.clear();
+      const auto before = Prepare(host, settings);
 
-      ASSERT_EQ(host.Command(kRender), kErrNone);
+      ASSERT_EQ(host.Command(kRender), kOk);
 
       ASSERT_EQ(host.iterates.size(), 1u);
       const ReceivedRect rect = RectOf(host.iterates[0]);
@@ -209,12 +190,9 @@ TEST_P(RenderTest, ModesOtherThanMarginsAndBoxLeaveEveryPixel) {
   host.SetLayer(8, 6, GetParam());
   for (std::int32_t mode : {0, 3, -1, 0x101}) {
     SCOPED_TRACE(mode);
-    Apply(host, {mode, 1, 1, 1, 1, 4, 4, 4, 3, 1});
-    FillPixels(host);
-    const auto before = host.outputPixels;
-    host.iterates.clear();
+    const auto before = Prepare(host, {mode, 1, 1, 1, 1, 4, 4, 4, 3, 1});
 
-    EXPECT_EQ(host.Command(kRender), kErrNone);
+    EXPECT_EQ(host.Command(kRender), kOk);
 
     ASSERT_EQ(host.iterates.size(), 1u);
     const ReceivedRect rect = RectOf(host.iterates[0]);
@@ -238,12 +216,9 @@ TEST_P(RenderTest, InvertTakesTheLowByteOfTheCheckbox) {
   host.SetLayer(8, 6, GetParam());
   for (const Case& c : cases) {
     SCOPED_TRACE(c.checkbox);
-    Apply(host, {1, 2, 3, 1, 2, 0, 0, 0, 0, c.checkbox});
-    FillPixels(host);
-    const auto before = host.outputPixels;
-    host.iterates.clear();
+    const auto before = Prepare(host, {1, 2, 3, 1, 2, 0, 0, 0, 0, c.checkbox});
 
-    EXPECT_EQ(host.Command(kRender), kErrNone);
+    EXPECT_EQ(host.Command(kRender), kOk);
 
     ASSERT_EQ(host.iterates.size(), 1u);
     EXPECT_EQ(RectOf(host.iterates[0]).invert, c.invert);
@@ -259,17 +234,16 @@ TEST_P(RenderTest, SeveralHostThreadsRenderTheSamePixels) {
                                {1, 3, 4.5, 2, 5, 0, 0, 0, 0, 1}};
   host.SetLayer(33, 17, GetParam());
   for (const Settings& s : settings) {
-    Apply(host, s);
-    FillPixels(host);
+    Prepare(host, s);
     host.iterateThreads = 1;
-    ASSERT_EQ(host.Command(kRender), kErrNone);
+    ASSERT_EQ(host.Command(kRender), kOk);
     const auto oneThread = host.outputPixels;
     for (int threads : {2, 4, 16}) {
       SCOPED_TRACE(testing::Message()
                    << "mode " << s.mode << ", " << threads << " threads");
       FillPixels(host);
       host.iterateThreads = threads;
-      ASSERT_EQ(host.Command(kRender), kErrNone);
+      ASSERT_EQ(host.Command(kRender), kOk);
       EXPECT_EQ(host.outputPixels, oneThread);
     }
   }
@@ -280,45 +254,33 @@ INSTANTIATE_TEST_SUITE_P(Depths, RenderTest, testing::Bool(),
                            return info.param ? "Bits16" : "Bits8";
                          });
 
-using RenderProtocolTest = HostTest;
+using RenderProtocolTest = SetUpHostTest;
+
+// The suite of that depth.
+const Suite& IterateSuiteOf(bool deep) {
+  return deep ? kIterate16Suite : kIterate8Suite;
+}
+
+// What the host logs for a render of six rows.
+Calls SixRowCalls(bool deep) {
+  return {Acquire(IterateSuiteOf(deep)),
+          deep ? "iterate16 0 6" : "iterate8 0 6",
+          Release(IterateSuiteOf(deep))};
+}
 
 TEST_F(RenderProtocolTest, BitZeroOfWorldFlagsChoosesTheSuite) {
-  struct Case {
-    std::uint32_t worldFlags;
-    Calls calls;
-  };
-  const Case cases[] = {
-      {0,
-       {"acquire PF Iterate8 Suite 1", "iterate8 0 6",
-        "release PF Iterate8 Suite 1"}},
-      {1,
-       {"acquire PF iterate16 Suite 1", "iterate16 0 6",
-        "release PF iterate16 Suite 1"}},
-      {2,
-       {"acquire PF Iterate8 Suite 1", "iterate8 0 6",
-        "release PF Iterate8 Suite 1"}},
-      {3,
-       {"acquire PF iterate16 Suite 1", "iterate16 0 6",
-        "release PF iterate16 Suite 1"}},
-      {0xFFFFFFFEu,
-       {"acquire PF Iterate8 Suite 1", "iterate8 0 6",
-        "release PF Iterate8 Suite 1"}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.worldFlags);
-    const bool deep = (c.worldFlags & 1) != 0;
+  for (std::uint32_t worldFlags : {0u, 1u, 2u, 3u, 0xFFFFFFFEu}) {
+    SCOPED_TRACE(worldFlags);
+    const bool deep = (worldFlags & 1) != 0;
     host.SetLayer(8, 6, deep);
     // The input layer's own flags say the opposite: only the output counts.
     host.inputImage().worldFlags = deep ? 0 : 1;
-    host.outputImage.worldFlags = c.worldFlags;
-    Apply(host, {1, 2, 3, 1, 2, 0, 0, 0, 0});
-    FillPixels(host);
-    const auto before = host.outputPixels;
-    host.ClearCalls();
+    host.outputImage.worldFlags = worldFlags;
+    const auto before = Prepare(host, {1, 2, 3, 1, 2, 0, 0, 0, 0});
 
-    EXPECT_EQ(host.Command(kRender), kErrNone);
+    EXPECT_EQ(host.Command(kRender), kOk);
 
-    EXPECT_EQ(host.Calls(), c.calls);
+    EXPECT_EQ(host.Calls(), SixRowCalls(deep));
     ExpectRendered(host, before, {2, 5, 1, 4}, false);
     EXPECT_TRUE(host.Outstanding().empty());
   }
@@ -346,7 +308,7 @@ TEST_F(RenderProtocolTest, IterateGetsTheEightArguments) {
       host.outputImage.extentBottom = c.extentBottom;
       host.iterates.clear();
 
-      EXPECT_EQ(host.Command(kRender), kErrNone);
+      EXPECT_EQ(host.Command(kRender), kOk);
 
       ASSERT_EQ(host.iterates.size(), 1u);
       const host::ReceivedIterate& call = host.iterates[0];
@@ -368,31 +330,26 @@ TEST_F(RenderProtocolTest, MissingSuiteGives516AndWritesNoPixel) {
     bool deep;
     bool nullBasicSuite;
     ErrorCode acquireCode;  // 0: the host answers 0 but stores no suite
-    Calls calls;
   };
   const Case cases[] = {
-      {"no basic suite", false, true, 0, {}},
-      {"no basic suite, 16 bit", true, true, 0, {}},
-      {"8-bit suite fails", false, false, 7, {"acquire PF Iterate8 Suite 1"}},
-      {"no 8-bit table", false, false, 0, {"acquire PF Iterate8 Suite 1"}},
-      {"16-bit suite fails", true, false, -3, {"acquire PF iterate16 Suite 1"}},
+      {"no basic suite", false, true, 0},
+      {"no basic suite, 16 bit", true, true, 0},
+      {"8-bit suite fails", false, false, 7},
+      {"no 8-bit table", false, false, 0},
+      {"16-bit suite fails", true, false, -3},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     host.SetLayer(8, 6, c.deep);
-    Apply(host, {1, 0, 0, 0, 0, 0, 0, 0, 0});
-    FillPixels(host);
-    const auto before = host.outputPixels;
+    const auto before = Prepare(host, {1, 0, 0, 0, 0, 0, 0, 0, 0});
     host.faults = {};
     host.faults.nullBasicSuite = c.nullBasicSuite;
-    host.faults.acquire = {{c.deep ? "PF iterate16 Suite" : "PF Iterate8 Suite",
-                            1, c.acquireCode}};
-    host.ClearCalls();
-    host.iterates.clear();
+    const Suite& suite = IterateSuiteOf(c.deep);
+    host.faults.acquire = {{suite.name, suite.version, c.acquireCode}};
 
-    EXPECT_EQ(host.Command(kRender), kErrMissingSuite);
+    EXPECT_EQ(host.Command(kRender), kMissingSuite);
 
-    EXPECT_EQ(host.Calls(), c.calls);
+    EXPECT_EQ(host.Calls(), c.nullBasicSuite ? Calls{} : Calls{Acquire(suite)});
     EXPECT_TRUE(host.iterates.empty());
     EXPECT_EQ(host.outputPixels, before);
     EXPECT_TRUE(host.Outstanding().empty());
@@ -400,7 +357,7 @@ TEST_F(RenderProtocolTest, MissingSuiteGives516AndWritesNoPixel) {
 }
 
 TEST_F(RenderProtocolTest, IterateErrorIsReturnedAfterTheSuiteIsReleased) {
-  for (ErrorCode code : {ErrorCode{-1}, ErrorCode{4}, ErrorCode{516}}) {
+  for (ErrorCode code : {-1, 4, kMissingSuite}) {
     SCOPED_TRACE(code);
     host.SetLayer(8, 6, true);
     host.faults.iterateResult = code;
@@ -408,9 +365,7 @@ TEST_F(RenderProtocolTest, IterateErrorIsReturnedAfterTheSuiteIsReleased) {
 
     EXPECT_EQ(host.Command(kRender), code);
 
-    EXPECT_EQ(host.Calls(),
-              (Calls{"acquire PF iterate16 Suite 1", "iterate16 0 6",
-                     "release PF iterate16 Suite 1"}));
+    EXPECT_EQ(host.Calls(), SixRowCalls(true));
     EXPECT_TRUE(host.Outstanding().empty());
   }
 }

@@ -10,6 +10,7 @@
 
 #include "effect/pixel_functions.h"
 #include "effect/rect_info.h"
+#include "tests/host_contract.h"
 
 namespace velk {
 namespace {
@@ -47,7 +48,7 @@ Outcome Observed(PixelFunction<Pixel> function, RectInfo& rect, std::int32_t x,
   Pixel out{5, 6, 7, 8};
   // Where the input must not be read, none is handed over.
   Pixel* inArg = expected == kCopied ? &in : nullptr;
-  if (function(&rect, x, y, inArg, &out) != kErrNone) return kUntouched;
+  if (function(&rect, x, y, inArg, &out) != test::kOk) return kUntouched;
   if (out.alpha == 1 && out.red == 2 && out.green == 3 && out.blue == 4) {
     return kCopied;
   }

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "effect/rect_info.h"
+#include "tests/host_contract.h"
 
 namespace velk {
 namespace {
@@ -158,7 +159,8 @@ TYPED_TEST(PixelFuncTest, DecidesEachPixelByTheRectangle) {
     // gets none, so a read faults.
     Pixel* inArg = c.outcome == kUntouched ? nullptr : &in;
 
-    EXPECT_EQ(Values<Pixel>::kFunction(&rect, c.x, c.y, inArg, &out), kErrNone);
+    EXPECT_EQ(Values<Pixel>::kFunction(&rect, c.x, c.y, inArg, &out),
+              test::kOk);
 
     Pixel expected = Values<Pixel>::kOut;
     if (c.outcome == kCopied) expected = Values<Pixel>::kIn;

@@ -5,6 +5,8 @@
 #include <climits>
 #include <string>
 
+#include "tests/host_contract.h"
+
 namespace velk {
 namespace {
 
@@ -15,9 +17,9 @@ TEST(StringTable, TextsOfTheIdsThatCarryMeaning) {
   };
   const Case cases[] = {
       {0, ""},
-      {4, "Individual|Width Height"},
+      {4, test::kTypeChoices},
       {12, "Invert"},
-      {13, "Invert alpha"},
+      {13, test::kInvertLabel},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.id);

@@ -4,6 +4,7 @@
 
 #include <optional>
 
+#include "tests/host_contract.h"
 #include "tests/unit/fake_basic_suite.h"
 
 namespace velk {
@@ -16,7 +17,7 @@ struct SuiteHandlerTestAccess {
 
 namespace {
 
-using test::FakeBasicSuite;
+using namespace test;
 using Calls = std::vector<std::string>;
 
 // Runs `body` on a fresh handler and returns the ErrorCode that it threw,
@@ -44,28 +45,28 @@ TEST(SuiteHandler, UnusedHandlerMakesNoHostCall) {
 }
 
 TEST(SuiteHandler, NullBasicSuiteThrows516BeforeAnyHostCall) {
-  EXPECT_EQ(ThrownBy(nullptr, [](SuiteHandler&) {}), kErrMissingSuite);
+  EXPECT_EQ(ThrownBy(nullptr, [](SuiteHandler&) {}), kMissingSuite);
 }
 
 TEST(SuiteHandler, AcquiresOnceCachesAndReleasesOnceWithTheSamePair) {
   struct Case {
-    const char* pair;
+    Suite suite;
     const void* (*ask)(SuiteHandler&);
     int slot;
   };
   const Case cases[] = {
-      {"PF ANSI Suite 1",
+      {kAnsiSuite,
        [](SuiteHandler& h) -> const void* { return h.ANSICallbacksSuite1(); },
        54},
-      {"PF Param Utils Suite 3",
+      {kParamUtilsSuite,
        [](SuiteHandler& h) -> const void* { return h.ParamUtilsSuite3(); }, 66},
-      {"PF Iterate8 Suite 1",
+      {kIterate8Suite,
        [](SuiteHandler& h) -> const void* { return h.Iterate8Suite1(); }, 81},
-      {"PF iterate16 Suite 1",
+      {kIterate16Suite,
        [](SuiteHandler& h) -> const void* { return h.Iterate16Suite1(); }, 82},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.pair);
+    SCOPED_TRACE(KeyOf(c.suite));
     FakeBasicSuite basic;
     {
       SuiteHandler handler(&basic.table);
@@ -73,10 +74,9 @@ TEST(SuiteHandler, AcquiresOnceCachesAndReleasesOnceWithTheSamePair) {
       EXPECT_EQ(first, &basic.suiteTable);
       EXPECT_EQ(c.ask(handler), first);
       EXPECT_EQ(handler.Slot(c.slot), first);
-      EXPECT_EQ(basic.calls, Calls{std::string("acquire ") + c.pair});
+      EXPECT_EQ(basic.calls, Calls{Acquire(c.suite)});
     }
-    EXPECT_EQ(basic.calls, (Calls{std::string("acquire ") + c.pair,
-                                  std::string("release ") + c.pair}));
+    EXPECT_EQ(basic.calls, (Calls{Acquire(c.suite), Release(c.suite)}));
   }
 }
 
@@ -88,7 +88,7 @@ TEST(SuiteHandler, EveryKindOfFailedAcquireThrows516AndReleasesNothing) {
   };
   const Case cases[] = {
       {"non-zero result", 7, true},
-      {"516 from the host", 516, true},
+      {"516 from the host", kMissingSuite, true},
       {"negative result", -1, false},
       {"0 with no suite", 0, false},
   };
@@ -107,25 +107,24 @@ TEST(SuiteHandler, EveryKindOfFailedAcquireThrows516AndReleasesNothing) {
                            throw;
                          }
                        }),
-              kErrMissingSuite);
+              kMissingSuite);
     EXPECT_EQ(slot81, nullptr);
-    EXPECT_EQ(basic.calls, Calls{"acquire PF Iterate8 Suite 1"});
+    EXPECT_EQ(basic.calls, Calls{Acquire(kIterate8Suite)});
   }
 }
 
 TEST(SuiteHandler, ThrownErrorReleasesWhatWasAcquiredBefore) {
   FakeBasicSuite basic;
-  basic.failOnly = "PF iterate16 Suite 1";
+  basic.failOnly = KeyOf(kIterate16Suite);
   basic.acquireResult = 3;
   EXPECT_EQ(ThrownBy(&basic.table,
                      [](SuiteHandler& handler) {
                        handler.ANSICallbacksSuite1();
                        handler.Iterate16Suite1();
                      }),
-            kErrMissingSuite);
-  EXPECT_EQ(basic.calls,
-            (Calls{"acquire PF ANSI Suite 1", "acquire PF iterate16 Suite 1",
-                   "release PF ANSI Suite 1"}));
+            kMissingSuite);
+  EXPECT_EQ(basic.calls, (Calls{Acquire(kAnsiSuite), Acquire(kIterate16Suite),
+                                Release(kAnsiSuite)}));
 }
 
 TEST(SuiteHandler, ReleasesInTableOrderNotAcquisitionOrder) {
@@ -138,10 +137,9 @@ TEST(SuiteHandler, ReleasesInTableOrderNotAcquisitionOrder) {
     handler.ParamUtilsSuite3();
     basic.calls.clear();
   }
-  EXPECT_EQ(
-      basic.calls,
-      (Calls{"release PF Param Utils Suite 3", "release PF ANSI Suite 1",
-             "release PF Iterate8 Suite 1", "release PF iterate16 Suite 1"}));
+  EXPECT_EQ(basic.calls,
+            (Calls{Release(kParamUtilsSuite), Release(kAnsiSuite),
+                   Release(kIterate8Suite), Release(kIterate16Suite)}));
 }
 
 TEST(SuiteHandler, FailedReleasesDoNotStopTheWalk) {
@@ -153,8 +151,8 @@ TEST(SuiteHandler, FailedReleasesDoNotStopTheWalk) {
     handler.ParamUtilsSuite3();
     basic.calls.clear();
   }
-  EXPECT_EQ(basic.calls, (Calls{"release PF Param Utils Suite 3",
-                                "release PF Iterate8 Suite 1"}));
+  EXPECT_EQ(basic.calls,
+            (Calls{Release(kParamUtilsSuite), Release(kIterate8Suite)}));
 }
 
 TEST(SuiteHandler, AllSlotsFilledAreReleasedOnceEachInTableOrder) {
@@ -182,9 +180,8 @@ TEST(SuiteHandler, HandlersInARowEachAcquireAfresh) {
     SuiteHandler handler(&basic.table);
     handler.ANSICallbacksSuite1();
   }
-  EXPECT_EQ(basic.calls,
-            (Calls{"acquire PF ANSI Suite 1", "release PF ANSI Suite 1",
-                   "acquire PF ANSI Suite 1", "release PF ANSI Suite 1"}));
+  EXPECT_EQ(basic.calls, (Calls{Acquire(kAnsiSuite), Release(kAnsiSuite),
+                                Acquire(kAnsiSuite), Release(kAnsiSuite)}));
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <string>
 #include <utility>
 
+#include "tests/host_contract.h"
+
 namespace velk {
 namespace {
 
@@ -31,28 +33,23 @@ TEST(SuiteSlots, NoTwoSlotsShareANameAndVersion) {
 }
 
 TEST(SuiteSlots, NamesKeepTheHostsSpelling) {
-  struct Case {
-    int slot;
-    const char* name;
-    std::int32_t version;
+  const std::pair<int, test::Suite> cases[] = {
+      {81, test::kIterate8Suite},
+      {82, test::kIterate16Suite},
+      {83, {"PF iterateFloat Suite", 1}},
+      {124, {"PF ColorParamSuite", 1}},
+      {98, {"AE Plugin Helper Suite2", 2}},
+      {95, {"AEGP Render Asyc Manager Suite", 1}},
+      {54, test::kAnsiSuite},
+      {66, test::kParamUtilsSuite},
+      {135, {"SP Suites Suite", 2}},
+      {1, {"AEGP Keyframe Suite", 4}},
   };
-  const Case cases[] = {
-      {81, "PF Iterate8 Suite", 1},
-      {82, "PF iterate16 Suite", 1},
-      {83, "PF iterateFloat Suite", 1},
-      {124, "PF ColorParamSuite", 1},
-      {98, "AE Plugin Helper Suite2", 2},
-      {95, "AEGP Render Asyc Manager Suite", 1},
-      {54, "PF ANSI Suite", 1},
-      {66, "PF Param Utils Suite", 3},
-      {135, "SP Suites Suite", 2},
-      {1, "AEGP Keyframe Suite", 4},
-  };
-  for (const Case& c : cases) {
-    const SuiteSlot row = SlotRow(c.slot);
-    EXPECT_EQ(row.slot, c.slot);
-    EXPECT_STREQ(row.name, c.name) << "slot " << c.slot;
-    EXPECT_EQ(row.version, c.version) << "slot " << c.slot;
+  for (const auto& [slot, suite] : cases) {
+    const SuiteSlot row = SlotRow(slot);
+    EXPECT_EQ(row.slot, slot);
+    EXPECT_STREQ(row.name, suite.name) << "slot " << slot;
+    EXPECT_EQ(row.version, suite.version) << "slot " << slot;
   }
 }
 
