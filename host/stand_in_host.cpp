@@ -124,11 +124,6 @@ ParamDefinition& StandInHost::Param(std::string_view name) {
                           std::string(name) + "\"");
 }
 
-ErrorCode StandInHost::ChangeParam(std::int32_t index) {
-  changed.changedIndex = index;
-  return Command(kCmdUserChangedParam, &changed);
-}
-
 ErrorCode StandInHost::Register(void* hostData, ErrorCode registrationResult) {
   registrationResult_ = registrationResult;
   return module_.pluginDataEntry()(hostData, &Registration, nullptr, nullptr,

@@ -114,8 +114,6 @@ class StandInHost {
   // parameter array behind the input layer; throws ProtocolError when the
   // effect's paramCount does not count them and the input layer.
   ErrorCode Command(std::int32_t selector, void* extra = nullptr);
-  // Selector 13 for a change of the parameter at `index`.
-  ErrorCode ChangeParam(std::int32_t index);
   // Calls PluginDataEntryFunction with the host's registration callback;
   // `registrationResult` is what that callback answers.
   ErrorCode Register(void* hostData, ErrorCode registrationResult = 0);

@@ -47,7 +47,8 @@ ErrorCode Send(host::StandInHost& host) {
 
 template <std::int32_t kIndex>
 ErrorCode Change(host::StandInHost& host) {
-  return host.ChangeParam(kIndex);
+  host.changed.changedIndex = kIndex;
+  return host.Command(kParamChanged, &host.changed);
 }
 
 ErrorCode Register(host::StandInHost& host) {

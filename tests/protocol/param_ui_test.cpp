@@ -35,14 +35,12 @@ class ParamUiTest : public SetUpHostTest {
     host.ClearCalls();
   }
 
-  // Selector 13 reports `changedIndex`; selector 14 is handed an extra
-  // record too, which it must ignore.
+  // The extra record reports `changedIndex` to selector 13; selector 14
+  // must ignore it.
   Outcome Send(std::int32_t selector, std::int32_t changedIndex) {
     host.changed.changedIndex = changedIndex;
     testing::internal::CaptureStdout();
-    const ErrorCode result = selector == kParamChanged
-                                 ? host.ChangeParam(changedIndex)
-                                 : host.Command(selector, &host.changed);
+    const ErrorCode result = host.Command(selector, &host.changed);
     return {result, testing::internal::GetCapturedStdout()};
   }
 
