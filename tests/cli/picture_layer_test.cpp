@@ -23,7 +23,11 @@ TEST(PictureLayer, DownsampledSizeRoundsUpAndKeepsOnePixel) {
                {7, {2, 3}, 5},
                {1, {1, 4}, 1},
                {3, {1, 4}, 1},
-               {100, {1, 4294967295u}, 1}};
+               {100, {1, 4294967295u}, 1},
+               // Factors no host hands out, and an empty layer.
+               {5, {-1, 2}, 1},
+               {5, {1, 0}, 5},
+               {0, {1, 2}, 0}};
   for (const auto& [size, factor, expected] : cases) {
     EXPECT_EQ(DownsampledSize(size, factor), expected)
         << size << " at " << factor.numerator << "/" << factor.denominator;
