@@ -25,6 +25,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/host_contract.h"
+
 namespace velk::test {
 namespace {
 
@@ -120,17 +122,17 @@ Bytes ExpectedPropertyList() {
     Bytes data;  // exactly the bytes that the record's length counts
   };
   const Property properties[] = {
-      {"kind", Block().Code("eFKT").bytes()},
-      {"name", PascalString("Velk", 8)},
-      {"catg", PascalString("ORVANE", 8)},
-      {"8664", CString("EffectMain", 12)},
+      {"kind", Block().Int32(kKind).bytes()},
+      {"name", PascalString(kName, 8)},
+      {"catg", PascalString(kCategory, 8)},
+      {"8664", CString(kEntryPoint, 12)},
       {"ePVR", Block().Int16(2).Int16(0).bytes()},
-      {"eSVR", Block().Int16(13).Int16(25).bytes()},
-      {"eVER", Block().Int32(0x80001).bytes()},
+      {"eSVR", Block().Int16(kInterfaceMajor).Int16(kInterfaceMinor).bytes()},
+      {"eVER", Block().Int32(kVersionWord).bytes()},
       {"eINF", Block().Int16(0).bytes()},
-      {"eGLO", Block().Int32(0x2000000).bytes()},
+      {"eGLO", Block().Int32(kGlobalFlags).bytes()},
       {"eGL2", Block().Int32(0).bytes()},
-      {"eMNA", PascalString("ADBE Velk", 12)},
+      {"eMNA", PascalString(kMatchName, 12)},
       {"aeFL", Block().Int32(0).bytes()},
   };
   Block list;
