@@ -131,9 +131,9 @@ ErrorCode FrameRunner::IterateCopy(const char* suiteName) {
   return result;
 }
 
-ErrorCode FrameRunner::RunFrame() {
+ErrorCode FrameRunner::RunFrame(FrameWork work) {
   ErrorCode result = kErrNone;
-  switch (case_.work) {
+  switch (work) {
     case FrameWork::kMemcpy:
       if (!host_.outputPixels.empty()) {
         std::memcpy(host_.outputPixels.data(), host_.inputPixels.data(),

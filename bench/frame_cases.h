@@ -54,7 +54,10 @@ class FrameRunner {
 
   // Does the case's work for the whole frame once. The host's record of the
   // calls is cleared after each frame, so that it does not grow.
-  ErrorCode RunFrame();
+  ErrorCode RunFrame() { return RunFrame(case_.work); }
+  // Does `work` for the same frame instead: a render case's floors run on
+  // its own host and images, interleaved with it.
+  ErrorCode RunFrame(FrameWork work);
 
   std::int64_t pixels() const;
 

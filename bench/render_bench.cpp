@@ -1,13 +1,14 @@
 // Renders a 3840x2160 frame through the stand-in host's iterate in every
-// case, beside the two floors measured in the same run: the same iterate
-// with a callback that only copies the pixel, and a memcpy of the frame.
-// Each row reports pixels per second and, for the render cases, its time
-// per frame as a multiple of each floor's ("vs_copy", "vs_memcpy").
+// case. A render case times, in each iteration and on the same host and
+// images, its two floors and then itself: the same iterate with a callback
+// that only copies the pixel, and a memcpy of the frame. "vs_copy" and
+// "vs_memcpy" are the medians of the per-iteration ratios, so a change of
+// the machine's speed between iterations moves the times but hardly the
+// ratios. The floors also run as cases of their own.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
-#include <cstdio>
-#include <map>
+#include <algorithm>
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -19,20 +20,67 @@ namespace {
 constexpr std::int32_t kFrameWidth = 3840;
 constexpr std::int32_t kFrameHeight = 2160;
 
+using Clock = std::chrono::steady_clock;
+
+// Runs one frame of `work` and returns its time in seconds; 0 on failure.
+double TimeFrame(FrameRunner& runner, FrameWork work) {
+  const Clock::time_point start = Clock::now();
+  const ErrorCode result = runner.RunFrame(work);
+  benchmark::ClobberMemory();
+  const double seconds =
+      std::chrono::duration<double>(Clock::now() - start).count();
+  return result == kErrNone ? seconds : 0;
+}
+
+double Median(std::vector<double> values) {
+  if (values.empty()) return 0;
+  const auto middle = values.begin() + values.size() / 2;
+  std::nth_element(values.begin(), middle, values.end());
+  return *middle;
+}
+
 void RunCase(benchmark::State& state, const FrameCase* frameCase) {
   FrameRunner runner(*frameCase, kFrameWidth, kFrameHeight);
-  // One frame before timing: first-call costs of the host and the module.
+  const bool render = frameCase->work == FrameWork::kRender;
+  // One frame of each before timing: first-call costs of the host and the
+  // module.
+  for (const FrameWork work : {FrameWork::kMemcpy, FrameWork::kCopy}) {
+    if (render && runner.RunFrame(work) != kErrNone) {
+      state.SkipWithError("a floor's frame failed");
+      return;
+    }
+  }
   if (runner.RunFrame() != kErrNone) {
     state.SkipWithError("the frame failed");
     return;
   }
+  std::vector<double> vsCopy;
+  std::vector<double> vsMemcpy;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(runner.RunFrame());
-    benchmark::ClobberMemory();
+    double memcpyTime = 0;
+    double copyTime = 0;
+    if (render) {
+      memcpyTime = TimeFrame(runner, FrameWork::kMemcpy);
+      copyTime = TimeFrame(runner, FrameWork::kCopy);
+    }
+    const double time = TimeFrame(runner, frameCase->work);
+    if (time <= 0 || (render && (memcpyTime <= 0 || copyTime <= 0))) {
+      state.SkipWithError("a frame failed");
+      return;
+    }
+    state.SetIterationTime(time);
+    if (render) {
+      vsCopy.push_back(time / copyTime);
+      vsMemcpy.push_back(time / memcpyTime);
+    }
   }
   state.counters["pixels"] =
       benchmark::Counter(static_cast<double>(runner.pixels()),
                          benchmark::Counter::kIsIterationInvariantRate);
+  if (render) {
+    state.counters["vs_copy"] = Median(vsCopy);
+    state.counters["vs_memcpy"] = Median(vsMemcpy);
+  }
 }
 
 std::string BenchmarkName(const FrameCase& frameCase) {
@@ -43,45 +91,6 @@ std::string BenchmarkName(const FrameCase& frameCase) {
   return name;
 }
 
-// The console report, with each render case's time per frame divided by
-// that of its depth's floors, which run before it.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  // Coloured on a terminal only.
-  RatioReporter()
-      : ConsoleReporter(isatty(fileno(stdout)) ? OO_ColorTabular : OO_Tabular) {
-  }
-
-  void ReportRuns(const std::vector<Run>& reports) override {
-    std::vector<Run> runs = reports;
-    for (Run& run : runs) {
-      if (run.error_occurred || run.run_type != Run::RT_Iteration) continue;
-      const std::string name = run.benchmark_name();
-      const double time = run.GetAdjustedCPUTime();
-      frameTime_[name] = time;
-      for (const FrameCase& frameCase : FrameCases()) {
-        if (BenchmarkName(frameCase) != name ||
-            frameCase.work != FrameWork::kRender) {
-          continue;
-        }
-        AddRatio(run, "vs_copy", CopyCase(frameCase.depth), time);
-        AddRatio(run, "vs_memcpy", MemcpyCase(frameCase.depth), time);
-      }
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-
- private:
-  void AddRatio(Run& run, const char* counter, const FrameCase& floor,
-                double time) {
-    const auto found = frameTime_.find(BenchmarkName(floor));
-    if (found == frameTime_.end() || found->second <= 0) return;
-    run.counters[counter] = benchmark::Counter(time / found->second);
-  }
-
-  std::map<std::string, double> frameTime_;
-};
-
 }  // namespace
 }  // namespace velk::bench
 
@@ -90,12 +99,12 @@ int main(int argc, char** argv) {
   for (const FrameCase& frameCase : FrameCases()) {
     benchmark::RegisterBenchmark(BenchmarkName(frameCase).c_str(), RunCase,
                                  &frameCase)
+        ->UseManualTime()
         ->Unit(benchmark::kMillisecond);
   }
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   return 0;
 }
