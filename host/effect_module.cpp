@@ -5,6 +5,8 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+
+#include "host/wide_text.h"
 #else
 #include <dlfcn.h>
 #endif
@@ -19,7 +21,7 @@ namespace {
 
 #if defined(_WIN32)
 void* Open(const std::string& path, std::string& why) {
-  HMODULE module = LoadLibraryA(path.c_str());
+  HMODULE module = LoadLibraryW(WideFromUtf8(path).c_str());
   if (module == nullptr)
     why = "LoadLibrary error " + std::to_string(GetLastError());
   return reinterpret_cast<void*>(module);
@@ -69,10 +71,17 @@ EffectModule::EffectModule(const std::string& path) {
 EffectModule::~EffectModule() { Close(handle_); }
 
 std::string EffectModule::DefaultPath() {
+#if defined(_WIN32)
+  const wchar_t* fromEnvironment = _wgetenv(L"VELK_MODULE");
+  if (fromEnvironment != nullptr && *fromEnvironment != L'\0') {
+    return Utf8FromWide(fromEnvironment);
+  }
+#else
   const char* fromEnvironment = std::getenv("VELK_MODULE");
   if (fromEnvironment != nullptr && *fromEnvironment != '\0') {
     return fromEnvironment;
   }
+#endif
   return VELK_DEFAULT_MODULE;
 }
 

@@ -1,5 +1,7 @@
 #include "host/cli/host_cli.h"
 
+#include <cerrno>
+#include <cstring>
 #include <exception>
 #include <new>
 
@@ -19,17 +21,31 @@ parameter setup, the parameters set by NAME=VALUE, then one render of the
 picture as the input layer. Writes the output image to OUTPUT.png as RGBA,
 transparent where the effect cleared the alpha.
 
-INPUT.png may have 8 or 16 bits per channel, with or without alpha; the
-render runs at the same depth. A 16-bit render is written as an 8-bit PNG
-for viewing (each channel rounded to 8 bits): the PNG writer in use writes
-8 bits per channel only.
+INPUT.png may be any PNG: grey, grey with alpha, palette, RGB or RGBA, at
+any bit depth, interlaced or not. A damaged file is refused with what is
+wrong with it. A PNG of 16 bits per channel renders at 16 bits, every other
+at 8. A 16-bit render is written as an 8-bit PNG for viewing (each channel
+rounded to 8 bits): the PNG writer in use writes 8 bits per channel only.
+
+The largest picture it takes has 250000000 pixels (20000x12500, say): the
+render holds about 31 bytes per pixel, 7.75 GB at that size.
+
+OUTPUT.png is written whole or not at all: on any failure an existing file
+keeps its contents (INPUT.png too, when it is the same file). A device or a
+pipe, such as /dev/stdout, is written in place; the line that says what was
+written goes to standard error.
 
 Parameters, by the names that the effect declares:
   Type=Individual | "Type=Width Height" | Type=1 | Type=2
   Left= Right= Top= Bottom=   margins in layer pixels ("Individual")
   Width= Height=              box size in layer pixels ("Width Height")
-  Center=X,Y                  box centre in layer pixels ("Width Height")
+  Center=X,Y                  box centre in layer pixels ("Width Height"),
+                              each from -32768 to 32767 (times D/N at
+                              --downsample N/D)
   Invert=on | off | 1 | 0     clear the inside instead of the outside
+
+Numbers are plain decimal: digits, with an optional '-', fraction and
+exponent (12, -0.5, 2.5e3). Each parameter and option is given once.
 
 Options (also as --option=VALUE):
   --module PATH         the effect module (default: VELK_MODULE, else the
@@ -52,10 +68,12 @@ std::string OneLine(std::string text) {
   return text;
 }
 
-int Render(const std::vector<std::string>& arguments, std::ostream& out) {
+// Says what was written on `err`, which is for messages: OUTPUT.png may be
+// standard output.
+int Render(const std::vector<std::string>& arguments, std::ostream& err) {
   const RenderOptions options = ParseRenderArguments(arguments);
   const RenderSummary summary = RunRender(options);
-  out << "wrote " << options.output << " (" << summary.width << "x"
+  err << "wrote " << options.output << " (" << summary.width << "x"
       << summary.height << ", "
       << (summary.deep ? "rendered at 16 bits per channel, saved at 8"
                        : "8 bits per channel")
@@ -72,7 +90,11 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out,
   try {
     for (const std::string& argument : arguments) {
       if (argument == "--help" || argument == "-h") {
-        out << kHelp;
+        errno = 0;
+        if (!(out << kHelp).flush()) {
+          throw FileError(std::string("cannot write to standard output: ") +
+                          std::strerror(errno != 0 ? errno : EIO));
+        }
         return kExitOk;
       }
     }
@@ -80,7 +102,7 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out,
     if (arguments[0] != "render") {
       throw UsageError("unknown command \"" + arguments[0] + "\" (see --help)");
     }
-    return Render({arguments.begin() + 1, arguments.end()}, out);
+    return Render({arguments.begin() + 1, arguments.end()}, err);
   } catch (const UsageError& error) {
     status = kExitBadUsage;
     problem = error.what();

@@ -33,19 +33,18 @@ std::vector<std::string> ChoicesOf(const ParamDefinition& definition) {
 }
 
 [[noreturn]] void BadValue(const std::string& name, const std::string& value,
-                           const std::string& expected) {
+                           const std::string& expected,
+                           const std::string& fault = "") {
   throw UsageError("parameter " + Quoted(name) + " takes " + expected +
-                   ", got " + Quoted(value));
+                   ", got " + Quoted(value) + fault);
 }
 
 void AssignPopup(ParamDefinition& definition, const std::string& name,
                  const std::string& value) {
   const std::vector<std::string> choices = ChoicesOf(definition);
   const int count = definition.popup.choiceCount;
-  std::uint64_t number = 0;
-  if (ParseUnsigned(value, static_cast<std::uint64_t>(std::max(count, 0)),
-                    number) &&
-      number >= 1) {
+  std::int64_t number = 0;
+  if (ParseWhole(value, 1, count, number) == NumberText::kInRange) {
     definition.popup.value = static_cast<std::int32_t>(number);
     return;
   }
@@ -62,22 +61,56 @@ void AssignPopup(ParamDefinition& definition, const std::string& name,
 
 void AssignSlider(ParamDefinition& definition, const std::string& name,
                   const std::string& value) {
+  double low = definition.slider.validMin;
+  double high = definition.slider.validMax;
+  if (!(low <= high)) {
+    // A range the effect left empty does not limit the value.
+    low = -std::numeric_limits<double>::max();
+    high = std::numeric_limits<double>::max();
+  }
   double number = 0;
-  if (!ParseReal(value, number)) BadValue(name, value, "a number");
-  const double low = definition.slider.validMin;
-  const double high = definition.slider.validMax;
-  if (low <= high && (number < low || number > high)) {
+  const NumberText result = ParseReal(value, low, high, number);
+  if (result != NumberText::kInRange) {
     BadValue(name, value,
-             "a number from " + Number(low) + " to " + Number(high));
+             (definition.slider.validMin <= definition.slider.validMax
+                  ? "a number from " + Number(low) + " to " + Number(high)
+                  : std::string("a number")),
+             Fault(result));
   }
   definition.slider.value = number;
 }
 
-// A coordinate in pixels as 16.16 fixed point; false when out of range.
-bool ToFixed(double pixels, std::int32_t& fixed) {
-  const double scaled = std::round(pixels * 65536.0);
+// The range of a point coordinate in layer pixels whose 16.16 fixed-point
+// value at `factor` fits in 32 bits: -32768 to 32767 pixels of the render.
+struct CoordinateRange {
+  double low;
+  double high;
+  explicit CoordinateRange(DownsampleFactor factor)
+      : low(-32768.0 * factor.denominator / factor.numerator),
+        high(32767.0 * factor.denominator / factor.numerator) {}
+};
+
+bool FullResolution(DownsampleFactor factor) {
+  return static_cast<std::uint32_t>(factor.numerator) == factor.denominator;
+}
+
+std::string RangeText(const CoordinateRange& range) {
+  return "from " + Number(range.low) + " to " + Number(range.high);
+}
+
+// A coordinate in layer pixels as 16.16 fixed point at `factor`.
+bool ToFixed(const std::string& text, DownsampleFactor factor,
+             std::int32_t& fixed, NumberText& result) {
+  const CoordinateRange range(factor);
+  double pixels = 0;
+  result = ParseReal(text, range.low, range.high, pixels);
+  if (result != NumberText::kInRange) return false;
+  const double scale = static_cast<double>(factor.numerator) /
+                       static_cast<double>(factor.denominator);
+  const double scaled = std::round(pixels * scale * 65536.0);
   if (!(scaled >= std::numeric_limits<std::int32_t>::min() &&
         scaled <= std::numeric_limits<std::int32_t>::max())) {
+    result = NumberText::kOutOfRange;
     return false;
   }
   fixed = static_cast<std::int32_t>(scaled);
@@ -85,16 +118,27 @@ bool ToFixed(double pixels, std::int32_t& fixed) {
 }
 
 void AssignPoint(ParamDefinition& definition, const std::string& name,
-                 const std::string& value, double sx, double sy) {
+                 const std::string& value, DownsampleFactor factorX,
+                 DownsampleFactor factorY) {
+  const CoordinateRange rangeX(factorX);
+  const CoordinateRange rangeY(factorY);
+  const std::string limits =
+      rangeX.low == rangeY.low && rangeX.high == rangeY.high
+          ? "each " + RangeText(rangeX)
+          : "x " + RangeText(rangeX) + " and y " + RangeText(rangeY);
+  const std::string expected =
+      "x,y in layer pixels, " + limits +
+      (FullResolution(factorX) && FullResolution(factorY)
+           ? ""
+           : " at this downsample factor");
   const std::size_t comma = value.find(',');
-  double x = 0;
-  double y = 0;
+  if (comma == std::string::npos) BadValue(name, value, expected, " (not x,y)");
   std::int32_t fixedX = 0;
   std::int32_t fixedY = 0;
-  if (comma == std::string::npos || !ParseReal(value.substr(0, comma), x) ||
-      !ParseReal(value.substr(comma + 1), y) || !ToFixed(x * sx, fixedX) ||
-      !ToFixed(y * sy, fixedY)) {
-    BadValue(name, value, "x,y in pixels (each below 32768 in size)");
+  NumberText result = NumberText::kInRange;
+  if (!ToFixed(value.substr(0, comma), factorX, fixedX, result) ||
+      !ToFixed(value.substr(comma + 1), factorY, fixedY, result)) {
+    BadValue(name, value, expected, Fault(result));
   }
   definition.point.xValue = fixedX;
   definition.point.yValue = fixedY;
@@ -102,10 +146,11 @@ void AssignPoint(ParamDefinition& definition, const std::string& name,
 
 void AssignCheckbox(ParamDefinition& definition, const std::string& name,
                     const std::string& value) {
-  if (value == "on" || value == "1") {
-    definition.checkbox.value = 1;
-  } else if (value == "off" || value == "0") {
-    definition.checkbox.value = 0;
+  std::int64_t number = 0;
+  if (value == "on" || value == "off") {
+    definition.checkbox.value = value == "on" ? 1 : 0;
+  } else if (ParseWhole(value, 0, 1, number) == NumberText::kInRange) {
+    definition.checkbox.value = static_cast<std::int32_t>(number);
   } else {
     BadValue(name, value, "on, off, 1 or 0");
   }
@@ -114,7 +159,8 @@ void AssignCheckbox(ParamDefinition& definition, const std::string& name,
 }  // namespace
 
 void AssignParameter(ParamDefinition* const* declared, int count,
-                     const ParamAssignment& assignment, double sx, double sy) {
+                     const ParamAssignment& assignment,
+                     DownsampleFactor factorX, DownsampleFactor factorY) {
   std::string known;
   for (int i = 0; i < count; ++i) {
     ParamDefinition& definition = *declared[i];
@@ -127,7 +173,8 @@ void AssignParameter(ParamDefinition* const* declared, int count,
       case kParamTypeFloatSlider:
         return AssignSlider(definition, name, assignment.value);
       case kParamTypePoint:
-        return AssignPoint(definition, name, assignment.value, sx, sy);
+        return AssignPoint(definition, name, assignment.value, factorX,
+                           factorY);
       case kParamTypeCheckbox:
         return AssignCheckbox(definition, name, assignment.value);
       default:

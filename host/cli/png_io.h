@@ -4,9 +4,10 @@
 #pragma once
 
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "host/cli/safe_file.h"
 
 namespace velk::host {
 
@@ -26,20 +27,23 @@ struct Picture {
   }
 };
 
-// A file that cannot be opened, read, decoded or written; the message names
-// the file and the reason, on one line.
-class FileError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
+// The largest picture that the render command takes, in pixels. A render
+// holds about 31 bytes per pixel at once (the picture, the input and output
+// images, the picture read back, the PNG writer's rows and its compressed
+// stream): about 7.75 GB at this size. Every count derived from it fits the
+// 32-bit sizes of what follows (see png_io.cpp and render_command.cpp).
+constexpr std::uint64_t kMaxPixels = 250'000'000;
 
 // Reads a PNG of any colour type: grey, grey with alpha, palette, RGB or
-// RGBA. A PNG of 16 bits per channel gives a deep picture; every other one
-// gives 8 bits per channel. Without alpha in the file, every pixel is opaque.
+// RGBA, at any bit depth, interlaced or not, with tRNS transparency. A PNG
+// of 16 bits per channel gives a deep picture; every other one gives 8 bits
+// per channel. Without alpha in the file, every pixel is opaque. A damaged
+// file, or one of more than kMaxPixels, is refused with FileError.
 Picture ReadPng(const std::string& path);
 
-// Writes `picture` as an RGBA PNG of 8 bits per channel. A deep picture is
-// rounded to 8 bits per channel on the way (value / 257).
+// Writes `picture` as an RGBA PNG of 8 bits per channel, whole or not at
+// all (OutputFile). A deep picture is rounded to 8 bits per channel on the
+// way (value / 257).
 void WritePng(const std::string& path, const Picture& picture);
 
 // A 16-bit channel value rounded to 8 bits.

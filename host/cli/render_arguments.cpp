@@ -11,18 +11,18 @@ namespace {
 
 DownsampleFactor ParseFactor(const std::string& text, const std::string& all) {
   const std::size_t slash = text.find('/');
-  std::uint64_t numerator = 0;
-  std::uint64_t denominator = 1;
+  std::int64_t numerator = 0;
+  std::int64_t denominator = 1;
   const bool parsed =
       slash == std::string::npos
-          ? ParseUnsigned(text, 1, numerator)
-          : ParseUnsigned(text.substr(0, slash),
-                          std::numeric_limits<std::int32_t>::max(),
-                          numerator) &&
-                ParseUnsigned(text.substr(slash + 1),
-                              std::numeric_limits<std::uint32_t>::max(),
-                              denominator);
-  if (!parsed || numerator == 0 || numerator > denominator) {
+          ? ParseWhole(text, 1, 1, numerator) == NumberText::kInRange
+          : ParseWhole(text.substr(0, slash), 1,
+                       std::numeric_limits<std::int32_t>::max(),
+                       numerator) == NumberText::kInRange &&
+                ParseWhole(text.substr(slash + 1), 1,
+                           std::numeric_limits<std::uint32_t>::max(),
+                           denominator) == NumberText::kInRange;
+  if (!parsed || numerator > denominator) {
     throw UsageError(
         "--downsample takes N/D or NX/DX,NY/DY with 0 < N <= D, "
         "got " +
@@ -30,6 +30,15 @@ DownsampleFactor ParseFactor(const std::string& text, const std::string& all) {
   }
   return {static_cast<std::int32_t>(numerator),
           static_cast<std::uint32_t>(denominator)};
+}
+
+// Throws when `name` is already among `seen`, and adds it.
+void FirstTime(std::vector<std::string>& seen, const std::string& name,
+               const std::string& what) {
+  for (const std::string& earlier : seen) {
+    if (earlier == name) throw UsageError(what + " given twice");
+  }
+  seen.push_back(name);
 }
 
 }  // namespace
@@ -48,6 +57,7 @@ void ParseDownsample(const std::string& text, DownsampleFactor& x,
 RenderOptions ParseRenderArguments(const std::vector<std::string>& arguments) {
   RenderOptions options;
   std::vector<std::string> positional;
+  std::vector<std::string> seen;  // options and parameter names given
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
     if (argument.size() < 2 || argument[0] != '-') {
@@ -68,17 +78,19 @@ RenderOptions ParseRenderArguments(const std::vector<std::string>& arguments) {
     } else {
       throw UsageError("option " + option + " needs a value");
     }
+    FirstTime(seen, option, "option " + option);
     if (option == "--module") {
       if (value.empty()) throw UsageError("option --module needs a path");
       options.modulePath = value;
     } else if (option == "--downsample") {
       ParseDownsample(value, options.downsampleX, options.downsampleY);
     } else {
-      std::uint64_t threads = 0;
-      if (!ParseUnsigned(value, kMaxThreads, threads) || threads == 0) {
+      std::int64_t threads = 0;
+      const NumberText result = ParseWhole(value, 1, kMaxThreads, threads);
+      if (result != NumberText::kInRange) {
         throw UsageError("--threads takes a whole number from 1 to " +
                          std::to_string(kMaxThreads) + ", got " +
-                         Quoted(value));
+                         Quoted(value) + Fault(result));
       }
       options.threads = static_cast<int>(threads);
     }
@@ -94,8 +106,9 @@ RenderOptions ParseRenderArguments(const std::vector<std::string>& arguments) {
     if (equals == std::string::npos || equals == 0) {
       throw UsageError("expected NAME=VALUE, got " + Quoted(positional[i]));
     }
-    options.assignments.push_back(
-        {positional[i].substr(0, equals), positional[i].substr(equals + 1)});
+    const std::string name = positional[i].substr(0, equals);
+    FirstTime(seen, name, "parameter " + Quoted(name));
+    options.assignments.push_back({name, positional[i].substr(equals + 1)});
   }
   return options;
 }

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "abi/command.h"
+#include "abi/pixel.h"
 #include "host/cli/parameter_assignment.h"
 #include "host/cli/picture_layer.h"
 #include "host/cli/png_io.h"
@@ -21,9 +22,10 @@ void Run(StandInHost& host, std::int32_t selector, const char* command) {
   }
 }
 
-double FactorValue(DownsampleFactor factor) {
-  return static_cast<double>(factor.numerator) / factor.denominator;
-}
+// A host image row holds up to 8 bytes per pixel (Pixel16) in the int32
+// rowBytes, and a picture's width is at most its pixel count.
+static_assert(kMaxPixels * sizeof(Pixel16) <= 0x7FFFFFFF,
+              "every row of a picture that the command reads fits rowBytes");
 
 }  // namespace
 
@@ -38,12 +40,10 @@ RenderSummary RunRender(const RenderOptions& options) {
   Run(host, kCmdGlobalSetup, "global setup");
   Run(host, kCmdParamsSetup, "parameter setup");
 
-  const double sx = FactorValue(options.downsampleX);
-  const double sy = FactorValue(options.downsampleY);
   for (const ParamAssignment& assignment : options.assignments) {
     AssignParameter(host.paramArray.data() + 1,
                     static_cast<int>(host.paramArray.size()) - 1, assignment,
-                    sx, sy);
+                    options.downsampleX, options.downsampleY);
   }
 
   host.SetLayer(picture.width, picture.height, picture.deep,

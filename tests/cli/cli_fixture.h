@@ -3,8 +3,11 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <cstdio>
+#include <fstream>
+#include <initializer_list>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -54,6 +57,74 @@ inline host::Picture PatternPicture(std::int32_t width, std::int32_t height,
   }
   return picture;
 }
+
+inline void WriteFileBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+inline std::string ReadFileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+// PNG files made chunk by chunk, with right or wrong checksums.
+namespace png {
+
+inline const std::string kSignature("\x89PNG\r\n\x1A\n", 8);
+
+inline std::string BigEndian32(std::uint32_t value) {
+  return {static_cast<char>(value >> 24), static_cast<char>(value >> 16),
+          static_cast<char>(value >> 8), static_cast<char>(value)};
+}
+
+// A chunk whose checksum is off by `crcError` (0: the right one).
+inline std::string Chunk(const std::string& type, const std::string& data,
+                         std::uint32_t crcError = 0) {
+  const std::string body = type + data;
+  const auto crc = static_cast<std::uint32_t>(
+      crc32(0, reinterpret_cast<const Bytef*>(body.data()),
+            static_cast<uInt>(body.size())));
+  return BigEndian32(static_cast<std::uint32_t>(data.size())) + body +
+         BigEndian32(crc ^ crcError);
+}
+
+inline std::string Header(std::uint32_t width, std::uint32_t height, int depth,
+                          int colourType, int interlace = 0,
+                          int compression = 0, int filter = 0) {
+  return Chunk(
+      "IHDR",
+      BigEndian32(width) + BigEndian32(height) +
+          std::string{static_cast<char>(depth), static_cast<char>(colourType),
+                      static_cast<char>(compression), static_cast<char>(filter),
+                      static_cast<char>(interlace)});
+}
+
+// `raw` (filter bytes and rows) as a zlib stream.
+inline std::string Compressed(const std::string& raw) {
+  uLongf size = compressBound(static_cast<uLong>(raw.size()));
+  std::string stream(size, '\0');
+  compress(reinterpret_cast<Bytef*>(stream.data()), &size,
+           reinterpret_cast<const Bytef*>(raw.data()),
+           static_cast<uLong>(raw.size()));
+  stream.resize(size);
+  return stream;
+}
+
+inline std::string ImageData(const std::string& raw) {
+  return Chunk("IDAT", Compressed(raw));
+}
+
+inline const std::string kEnd = Chunk("IEND", "");
+
+inline std::string File(std::initializer_list<std::string> chunks) {
+  std::string file = kSignature;
+  for (const std::string& chunk : chunks) file += chunk;
+  return file;
+}
+
+}  // namespace png
 
 struct CliRun {
   int status;

@@ -1,5 +1,4 @@
 #include <cstring>
-#include <fstream>
 #include <iterator>
 
 #include "tests/cli/cli_fixture.h"
@@ -83,22 +82,120 @@ TEST(PngIo, ReadsSixteenBitRgbaAtFullPrecision) {
   }
 }
 
-void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string SampleBytes() {
-  std::ifstream in(SamplePath("gradient-rgb8.png"), std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
+// Every colour type and bit depth, each filter, Adam7 and tRNS, in files
+// whose pixels were worked out by hand.
+TEST(PngIo, ReadsEveryColourTypeDepthFilterAndInterlace) {
+  using png::Chunk;
+  using png::File;
+  using png::Header;
+  using png::ImageData;
+  using png::kEnd;
+  const std::string grey7 = png::Compressed(std::string("\0\x07", 2));
+  const struct {
+    const char* name;
+    std::string file;
+    bool deep;
+    std::vector<std::uint16_t> rgba;
+  } cases[] = {
+      {"grey 1 bit",
+       File({Header(3, 1, 1, 0), ImageData(std::string("\0\xA0", 2)), kEnd}),
+       false,
+       {255, 255, 255, 255, 0, 0, 0, 255, 255, 255, 255, 255}},
+      {"grey 2 bits, tRNS",
+       File({Header(4, 1, 2, 0), Chunk("tRNS", std::string("\0\x02", 2)),
+             ImageData(std::string("\0\x1B", 2)), kEnd}),
+       false,
+       {0, 0, 0, 255, 85, 85, 85, 255, 170, 170, 170, 0, 255, 255, 255, 255}},
+      {"grey 4 bits",
+       File({Header(2, 1, 4, 0), ImageData(std::string("\0\xF7", 2)), kEnd}),
+       false,
+       {255, 255, 255, 255, 119, 119, 119, 255}},
+      {"palette 2 bits, short tRNS",
+       File({Header(3, 1, 2, 3), Chunk("PLTE", "\1\2\3\4\5\6\7\x08\x09"),
+             Chunk("tRNS", std::string("\0\x80", 2)),
+             ImageData(std::string("\0\x90", 2)), kEnd}),
+       false,
+       {7, 8, 9, 255, 4, 5, 6, 128, 1, 2, 3, 0}},
+      {"palette 8 bits",
+       File({Header(1, 1, 8, 3), Chunk("PLTE", "\x10\x20\x30\x40\x50\x60"),
+             ImageData(std::string("\0\1", 2)), kEnd}),
+       false,
+       {0x40, 0x50, 0x60, 255}},
+      {"grey and alpha 8 bits",
+       File(
+           {Header(1, 1, 8, 4), ImageData(std::string("\0\x40\x80", 3)), kEnd}),
+       false,
+       {64, 64, 64, 128}},
+      {"RGBA 8 bits",
+       File(
+           {Header(1, 1, 8, 6), ImageData(std::string("\0\1\2\3\4", 5)), kEnd}),
+       false,
+       {1, 2, 3, 4}},
+      {"grey 16 bits",
+       File({Header(1, 1, 16, 0), ImageData(std::string("\0\xBE\xEF", 3)),
+             kEnd}),
+       true,
+       {0xBEEF, 0xBEEF, 0xBEEF, 0xFFFF}},
+      {"grey and alpha 16 bits",
+       File({Header(1, 1, 16, 4), ImageData(std::string("\0\1\2\3\4", 5)),
+             kEnd}),
+       true,
+       {0x0102, 0x0102, 0x0102, 0x0304}},
+      {"RGB 16 bits, tRNS",
+       File({Header(1, 2, 16, 2), Chunk("tRNS", "\x12\x34\x56\x78\x9A\xBC"),
+             ImageData(std::string("\0\x12\x34\x56\x78\x9A\xBC"
+                                   "\0\x12\x34\x56\x78\x9A\xBD",
+                                   14)),
+             kEnd}),
+       true,
+       {0x1234, 0x5678, 0x9ABC, 0, 0x1234, 0x5678, 0x9ABD, 0xFFFF}},
+      {"filters sub, up, average, Paeth",
+       File({Header(2, 4, 8, 0),
+             ImageData("\1\x0A\x05\2\x01\x02\3\x04\x06\4\x01\x01"), kEnd}),
+       false,
+       {10, 10, 10, 255, 15, 15, 15, 255, 11, 11, 11, 255, 17, 17, 17, 255,
+        9,  9,  9,  255, 19, 19, 19, 255, 10, 10, 10, 255, 20, 20, 20, 255}},
+      // Grey 10 y + x; passes 1, 4, 5, 6 (two rows), 7 of a 3x3 picture.
+      {"Adam7",
+       File({Header(3, 3, 8, 0, 1),
+             ImageData(std::string("\0\0"
+                                   "\0\x02"
+                                   "\0\x14\x16"
+                                   "\0\x01\0\x15"
+                                   "\0\x0A\x0B\x0C",
+                                   15)),
+             kEnd}),
+       false,
+       {0,  0,  0,  255, 1,  1,  1,  255, 2,  2,  2,  255,
+        10, 10, 10, 255, 11, 11, 11, 255, 12, 12, 12, 255,
+        20, 20, 20, 255, 21, 21, 21, 255, 22, 22, 22, 255}},
+      {"an empty first IDAT, a split stream, chunks to skip",
+       File({Header(1, 1, 8, 0), Chunk("tEXt", std::string("a\0b", 3)),
+             Chunk("IDAT", ""), Chunk("IDAT", grey7.substr(0, 3)),
+             Chunk("IDAT", grey7.substr(3)), Chunk("zzZz", "any"), kEnd}),
+       false,
+       {7, 7, 7, 255}},
+  };
+  for (const auto& [name, file, deep, rgba] : cases) {
+    SCOPED_TRACE(name);
+    const std::string path = ScratchPath("in.png");
+    WriteFileBytes(path, file);
+    const Picture picture = ReadPng(path);
+    EXPECT_EQ(picture.deep, deep);
+    EXPECT_EQ(picture.width * picture.height * 4,
+              static_cast<std::int32_t>(rgba.size()));
+    EXPECT_EQ(picture.rgba, rgba);
+  }
 }
 
 TEST(PngIo, UnreadableFilesThrowAnErrorNamingTheFile) {
   const std::string text = ScratchPath("text.png");
-  WriteBytes(text, "not a picture\n");
+  WriteFileBytes(text, "not a picture\n");
   const std::string truncated = ScratchPath("truncated.png");
-  WriteBytes(truncated, SampleBytes().substr(0, 120));
+  WriteFileBytes(truncated,
+                 ReadFileBytes(SamplePath("gradient-rgb8.png")).substr(0, 120));
   const std::string empty = ScratchPath("empty.png");
-  WriteBytes(empty, "");
+  WriteFileBytes(empty, "");
   const std::string missing = ScratchPath("missing.png");
   for (const std::string& path : {text, truncated, empty, missing}) {
     SCOPED_TRACE(path);

@@ -70,7 +70,8 @@ void ExpectRenderCases(const std::string& inputPath,
                      render.settings.end());
     const CliRun run = RunCommandLine(arguments);
     ASSERT_EQ(run.status, host::kExitOk) << run.err;
-    EXPECT_EQ(run.out.rfind("wrote " + output, 0), 0u) << run.out;
+    EXPECT_EQ(run.out, "");  // the status line is a message, on err
+    EXPECT_EQ(run.err.rfind("wrote " + output, 0), 0u) << run.err;
     ExpectRendered(input, host::ReadPng(output), render);
   }
 }
@@ -114,9 +115,9 @@ TEST(RenderEndToEnd, SixteenBitBoxIsRenderedDeepAndWrittenAtEightBits) {
                {78, 178, 55, 105, false, false}}});
   const CliRun run = RunCommandLine(
       {"render", input, ScratchPath("again.png"), "Type=Individual"});
-  EXPECT_NE(run.out.find("(256x160, rendered at 16 bits per channel"),
+  EXPECT_NE(run.err.find("(256x160, rendered at 16 bits per channel"),
             std::string::npos)
-      << run.out;
+      << run.err;
 }
 
 TEST(RenderEndToEnd, NamesAndValuesAreCheckedAgainstTheDeclaredParameters) {
@@ -127,7 +128,9 @@ TEST(RenderEndToEnd, NamesAndValuesAreCheckedAgainstTheDeclaredParameters) {
        "unknown parameter \"Colour\" (the effect declares \"Type\", "
        "\"Left\", \"Right\", \"Top\", \"Bottom\", \"Width\", \"Height\", "
        "\"Center\", \"Invert\")"},
-      {"Left=ten", "parameter \"Left\" takes a number, got \"ten\""},
+      {"Left=ten",
+       "parameter \"Left\" takes a number from 0 to 50000, got \"ten\" (not "
+       "a plain decimal number)"},
       {"Width=-5", "parameter \"Width\" takes a number from 0 to 50000"},
       {"Type=3", "\"Individual\", \"Width Height\", got \"3\""},
       {"Center=1;2", "parameter \"Center\" takes x,y"},
