@@ -2,6 +2,11 @@
 #include <fstream>
 #include <sstream>
 
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "host/cli/png_io.h"
 #include "tests/cli/cli_fixture.h"
 
@@ -87,6 +92,10 @@ TEST(Cli, BadInputGetsOneLineNamingTheProblem) {
       {{"render", sample, output, "--module", missing},
        host::kExitFailed,
        "cannot load " + missing},
+      {{"render", sample, VELK_CLI_SCRATCH_DIR},
+       host::kExitFailed,
+       std::string("cannot write ") + VELK_CLI_SCRATCH_DIR +
+           ": Is a directory"},
       // Arguments: one rule for numbers, each parameter once, the actual
       // limit of a point at the downsample factor.
       {{"render", sample, output, "Left=1e-320", "Left=2"},
@@ -325,6 +334,41 @@ TEST(Cli, BadInputGetsOneLineNamingTheProblem) {
     EXPECT_FALSE(FileExists(output));
   }
 }
+
+#if !defined(_WIN32)
+mode_t ModeOf(const std::string& path) {
+  struct stat information {};
+  EXPECT_EQ(stat(path.c_str(), &information), 0) << path;
+  return information.st_mode & 07777;
+}
+
+// The output replaces the file that a link names, keeping the link and the
+// file's permissions; a new file gets those of an ordinary create.
+TEST(Cli, OutputKeepsLinksAndPermissions) {
+  const std::string sample = SamplePath("gradient-rgb8.png");
+  const std::string target = ScratchPath("target.png");
+  const std::string link = ScratchPath("link.png");
+  const std::string fresh = ScratchPath("new.png");
+  WriteFileBytes(target, "old");
+  ASSERT_EQ(chmod(target.c_str(), 0604), 0);
+  unlink(link.c_str());
+  unlink(fresh.c_str());
+  ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+  const mode_t mask = umask(027);
+  const CliRun toLink = RunCommandLine({"render", sample, link, "Left=4"});
+  const CliRun toNew = RunCommandLine({"render", sample, fresh, "Left=4"});
+  umask(mask);
+  ASSERT_EQ(toLink.status, host::kExitOk) << toLink.err;
+  ASSERT_EQ(toNew.status, host::kExitOk) << toNew.err;
+  struct stat information {};
+  ASSERT_EQ(lstat(link.c_str(), &information), 0);
+  EXPECT_TRUE(S_ISLNK(information.st_mode));
+  EXPECT_EQ(ModeOf(target), 0604u);
+  EXPECT_EQ(ModeOf(fresh), 0640u);
+  EXPECT_EQ(ReadFileBytes(target), ReadFileBytes(fresh));
+  EXPECT_EQ(host::ReadPng(target).width, 256);
+}
+#endif
 
 }  // namespace
 }  // namespace velk::test
