@@ -61,6 +61,7 @@ TEST(Cli, BadInputGetsOneLineNamingTheProblem) {
   std::ofstream(text) << "plain text\n";
   const std::string missing = ScratchPath("missing.png");
   const std::string output = ScratchPath("out.png");
+  std::remove(output.c_str());  // left by an earlier run that failed
   const std::string grey = Header(1, 1, 8, 0);
   const std::string stream = Compressed(kOneGrey);
   const std::string greyFile = File({grey, ImageData(kOneGrey), kEnd});
