@@ -56,6 +56,30 @@ bool AcquireFails(const host::HostFaults& faults, const Suite& suite) {
   return false;
 }
 
+// The suite that the command acquires, or null for a command without one.
+const Suite* SuiteOf(std::int32_t selector, bool deep) {
+  switch (selector) {
+    case kAbout:
+      return &kAnsiSuite;
+    case kRender:
+      return deep ? &kIterate16Suite : &kIterate8Suite;
+    case kParamChanged:
+    case kUpdateUI:
+      return &kParamUtilsSuite;
+    default:
+      return nullptr;
+  }
+}
+
+// The injected faults leave the command without its suite. Decided from the
+// faults alone: an update or an iterate may itself be made to return 516.
+bool SuiteMissing(std::int32_t selector, const host::HostFaults& faults,
+                  bool deep) {
+  const Suite* suite = SuiteOf(selector, deep);
+  return suite != nullptr &&
+         (faults.nullBasicSuite || AcquireFails(faults, *suite));
+}
+
 // The k-th call of a kind fails when k is within the `calls` that a command
 // makes.
 bool FailsWithin(int failAt, int calls) {
@@ -141,8 +165,8 @@ void CheckOutputRecord(const host::StandInHost& host, std::int32_t selector,
 // succeeds has the host replace the parameters behind the input layer with
 // the declared ones.
 void CheckParams(const host::StandInHost& host, std::int32_t selector,
-                 const host::HostFaults& faults, ErrorCode result,
-                 const Before& before) {
+                 const host::HostFaults& faults, bool suiteMissing,
+                 ErrorCode result, const Before& before) {
   if (selector == kParamsSetup && result == kOk) {
     RequireSameBytes(before.params[0], host.params[0],
                      "parameter setup changed the input layer's definition");
@@ -170,7 +194,7 @@ void CheckParams(const host::StandInHost& host, std::int32_t selector,
     const ParamDefinition& was = before.params[i];
     RequireSameBytesOutside(was, now, {{0, 8}},
                             "a parameter changed beyond its flag words");
-    const bool marked = i <= lastMarked && (result != kMissingSuite || i == 2);
+    const bool marked = i <= lastMarked && (!suiteMissing || i == 2);
     Require(now.changeFlags == (marked ? kValueChanged : was.changeFlags),
             "changeFlags is wrong");
     std::int32_t uiFlags = was.uiFlags;
@@ -240,44 +264,37 @@ Before TakeBefore(const Scene& scene) {
 
 ErrorCode ExpectedResult(std::int32_t selector, const host::HostFaults& faults,
                          bool deep) {
-  Suite suite{};
+  if (selector == kParamsSetup) {
+    return FailsWithin(faults.addParamFailAt, 9) ? faults.addParamCode : kOk;
+  }
+  if (SuiteMissing(selector, faults, deep)) return kMissingSuite;
   switch (selector) {
-    case kAbout:
-      suite = kAnsiSuite;
-      break;
-    case kParamsSetup:
-      return FailsWithin(faults.addParamFailAt, 9) ? faults.addParamCode : kOk;
     case kRender:
-      suite = deep ? kIterate16Suite : kIterate8Suite;
-      break;
+      return faults.iterateResult;
     case kParamChanged:
     case kUpdateUI:
-      suite = kParamUtilsSuite;
-      break;
+      return FailsWithin(faults.updateFailAt, selector == kParamChanged ? 8 : 7)
+                 ? faults.updateCode
+                 : kOk;
     default:
-      return kOk;  // global setup, and every selector without a handler
+      // About (the print's result is not looked at), global setup, and
+      // every selector without a handler.
+      return kOk;
   }
-  if (faults.nullBasicSuite || AcquireFails(faults, suite)) {
-    return kMissingSuite;
-  }
-  if (selector == kAbout) return kOk;  // the print's result is not looked at
-  if (selector == kRender) return faults.iterateResult;
-  const int updates = selector == kParamChanged ? 8 : 7;
-  return FailsWithin(faults.updateFailAt, updates) ? faults.updateCode : kOk;
 }
 
 void CheckCommand(const Scene& scene, std::int32_t selector,
                   const host::HostFaults& faults, ErrorCode result,
                   const Before& before) {
   const host::StandInHost& host = scene.host;
-  CheckSuites(host, selector == kAbout || selector == kRender ||
-                        selector == kParamChanged || selector == kUpdateUI);
+  CheckSuites(host, SuiteOf(selector, scene.deep) != nullptr);
   Require(result == ExpectedResult(selector, faults, scene.deep),
           "EffectMain's result is not the one owed");
   CheckReadOnlyRecords(host, before);
   CheckOutputRecord(host, selector, result, before);
-  CheckParams(host, selector, faults, result, before);
-  CheckPixels(scene, selector == kRender && result != kMissingSuite, before);
+  const bool suiteMissing = SuiteMissing(selector, faults, scene.deep);
+  CheckParams(host, selector, faults, suiteMissing, result, before);
+  CheckPixels(scene, selector == kRender && !suiteMissing, before);
 }
 
 void CheckRegistration(const Scene& scene, void* hostData, ErrorCode answer,
