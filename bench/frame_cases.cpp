@@ -114,23 +114,6 @@ std::int64_t FrameRunner::pixels() const {
          host_.outputImage.height;
 }
 
-// The same road as the render's: acquire the iterate suite through the basic
-// suite, one iterate call with a reference record, release.
-template <typename Pixel>
-ErrorCode FrameRunner::IterateCopy(const char* suiteName) {
-  const BasicSuite& basic = *host_.input.basicSuite;
-  const void* table = nullptr;
-  ErrorCode result =
-      basic.acquireSuite(suiteName, kIterateSuiteVersion, &table);
-  if (result != kErrNone) return result;
-  std::uint8_t reference[host::kRefconSnapshotBytes] = {};
-  result = static_cast<const IterateSuite<Pixel>*>(table)->iterate(
-      &host_.input, 0, host_.outputImage.extentBottom, &host_.inputImage(),
-      nullptr, reference, &CopyPixel<Pixel>, &host_.outputImage);
-  static_cast<void>(basic.releaseSuite(suiteName, kIterateSuiteVersion));
-  return result;
-}
-
 ErrorCode FrameRunner::RunFrame(FrameWork work) {
   ErrorCode result = kErrNone;
   switch (work) {
@@ -140,10 +123,14 @@ ErrorCode FrameRunner::RunFrame(FrameWork work) {
                     host_.outputPixels.size());
       }
       break;
-    case FrameWork::kCopy:
-      result = case_.depth == 16 ? IterateCopy<Pixel16>(kIterate16SuiteName)
-                                 : IterateCopy<Pixel8>(kIterate8SuiteName);
+    case FrameWork::kCopy: {
+      // The same road as the render's, with a reference record of its size.
+      std::uint8_t reference[host::kRefconSnapshotBytes] = {};
+      result = case_.depth == 16
+                   ? host_.IterateWith<Pixel16>(&CopyPixel<Pixel16>, reference)
+                   : host_.IterateWith<Pixel8>(&CopyPixel<Pixel8>, reference);
       break;
+    }
     case FrameWork::kRender:
       result = host_.Command(kCmdRender);
       break;

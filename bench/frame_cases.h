@@ -62,9 +62,6 @@ class FrameRunner {
   std::int64_t pixels() const;
 
  private:
-  template <typename Pixel>
-  ErrorCode IterateCopy(const char* suiteName);
-
   const FrameCase& case_;
   host::StandInHost host_;
 };

@@ -41,6 +41,10 @@ std::string SuiteKey(const char* name, std::int32_t version) {
 
 bool InHostWork() { return inHostWork; }
 
+std::string_view NameOf(const ParamDefinition& definition) {
+  return {definition.name, strnlen(definition.name, sizeof definition.name)};
+}
+
 EffectRef StandInHost::HostEffectRef() {
   static int instance;
   return reinterpret_cast<EffectRef>(&instance);
@@ -114,11 +118,7 @@ void StandInHost::TakeDeclaredParameters(std::size_t firstAdd) {
 
 ParamDefinition& StandInHost::Param(std::string_view name) {
   for (std::size_t i = 1; i < params.size(); ++i) {
-    const char* declared = params[i].name;
-    if (name ==
-        std::string_view(declared, strnlen(declared, sizeof params[i].name))) {
-      return params[i];
-    }
+    if (NameOf(params[i]) == name) return params[i];
   }
   throw std::out_of_range("the effect declared no parameter \"" +
                           std::string(name) + "\"");
@@ -129,6 +129,26 @@ ErrorCode StandInHost::Register(void* hostData, ErrorCode registrationResult) {
   return module_.pluginDataEntry()(hostData, &Registration, nullptr, nullptr,
                                    nullptr);
 }
+
+template <typename Pixel>
+ErrorCode StandInHost::IterateWith(PixelFunction<Pixel> pixelFunction,
+                                   void* refcon) {
+  const char* name = sizeof(Pixel) == sizeof(Pixel8) ? kIterate8SuiteName
+                                                     : kIterate16SuiteName;
+  const void* table = nullptr;
+  ErrorCode result =
+      basicSuite_.acquireSuite(name, kIterateSuiteVersion, &table);
+  if (result != kErrNone) return result;
+  result = static_cast<const IterateSuite<Pixel>*>(table)->iterate(
+      &input, 0, outputImage.height, &inputImage(), nullptr, refcon,
+      pixelFunction, &outputImage);
+  static_cast<void>(basicSuite_.releaseSuite(name, kIterateSuiteVersion));
+  return result;
+}
+template ErrorCode StandInHost::IterateWith<Pixel8>(PixelFunction<Pixel8>,
+                                                    void*);
+template ErrorCode StandInHost::IterateWith<Pixel16>(PixelFunction<Pixel16>,
+                                                     void*);
 
 void StandInHost::SetLayer(std::int32_t width, std::int32_t height, bool deep,
                            DownsampleFactor x, DownsampleFactor y) {

@@ -95,6 +95,10 @@ struct ReceivedRegistration {
   std::int32_t reservedInfo;
 };
 
+// The name that a parameter was declared with: the text of its 32-byte name
+// field, up to its NUL or the field's end.
+std::string_view NameOf(const ParamDefinition& definition);
+
 // True while the calling thread runs the host's own work inside one of its
 // callbacks (logging, recording what it received), which allocates; false
 // while an iterate walks the pixels and calls the pixel function. Lets a
@@ -128,6 +132,14 @@ class StandInHost {
   // The declared parameter of that name; throws std::out_of_range when the
   // effect declared none.
   ParamDefinition& Param(std::string_view name);
+
+  // Walks the output image with `pixelFunction` and `refcon` the way a
+  // render does, without the module: the iterate suite of the pixel's depth
+  // acquired through the basic suite, one iterate over the input layer and
+  // the output image, then the release. For measuring and testing the
+  // host's own walk.
+  template <typename Pixel>
+  ErrorCode IterateWith(PixelFunction<Pixel> pixelFunction, void* refcon);
 
   // Every host call received since the last ClearCalls, one line each:
   // "acquire NAME VERSION", "release NAME VERSION", "formatPrint",

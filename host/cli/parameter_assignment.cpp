@@ -3,21 +3,16 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
 
 #include "host/cli/value_text.h"
+#include "host/stand_in_host.h"
 
 namespace velk::host {
 
 namespace {
-
-std::string NameOf(const ParamDefinition& definition) {
-  return std::string(definition.name,
-                     strnlen(definition.name, sizeof definition.name));
-}
 
 std::vector<std::string> ChoicesOf(const ParamDefinition& definition) {
   std::vector<std::string> choices;
@@ -63,8 +58,9 @@ void AssignSlider(ParamDefinition& definition, const std::string& name,
                   const std::string& value) {
   double low = definition.slider.validMin;
   double high = definition.slider.validMax;
-  if (!(low <= high)) {
-    // A range the effect left empty does not limit the value.
+  // A range the effect left empty does not limit the value.
+  const bool limited = low <= high;
+  if (!limited) {
     low = -std::numeric_limits<double>::max();
     high = std::numeric_limits<double>::max();
   }
@@ -72,9 +68,8 @@ void AssignSlider(ParamDefinition& definition, const std::string& name,
   const NumberText result = ParseReal(value, low, high, number);
   if (result != NumberText::kInRange) {
     BadValue(name, value,
-             (definition.slider.validMin <= definition.slider.validMax
-                  ? "a number from " + Number(low) + " to " + Number(high)
-                  : std::string("a number")),
+             limited ? "a number from " + Number(low) + " to " + Number(high)
+                     : std::string("a number"),
              Fault(result));
   }
   definition.slider.value = number;
@@ -164,7 +159,7 @@ void AssignParameter(ParamDefinition* const* declared, int count,
   std::string known;
   for (int i = 0; i < count; ++i) {
     ParamDefinition& definition = *declared[i];
-    const std::string name = NameOf(definition);
+    const std::string name(NameOf(definition));
     known += (i == 0 ? "" : ", ") + Quoted(name);
     if (name != assignment.name) continue;
     switch (definition.paramType) {

@@ -36,8 +36,8 @@ std::string FolderOf(const std::string& path) {
 
 #if defined(_WIN32)
 
-std::FILE* OpenStream(const std::string& path, const wchar_t* mode) {
-  return _wfopen(WideFromUtf8(path).c_str(), mode);
+std::FILE* OpenStream(const std::string& path, const char* mode) {
+  return _wfopen(WideFromUtf8(path).c_str(), WideFromUtf8(mode).c_str());
 }
 
 std::string WindowsErrorText(DWORD error) {
@@ -168,11 +168,7 @@ std::string ReplaceFile(const std::string& from, const std::string& to) {
 
 File OpenToRead(const std::string& path) {
   errno = 0;
-#if defined(_WIN32)
-  File file(OpenStream(path, L"rb"));
-#else
   File file(OpenStream(path, "rb"));
-#endif
   if (!file) {
     throw FileError("cannot open " + path + ": " + std::strerror(LastErrno()));
   }
@@ -182,17 +178,15 @@ File OpenToRead(const std::string& path) {
 OutputFile::OutputFile(const std::string& path) : path_(path) {
 #if defined(_WIN32)
   const Found found = Look(path, target_);
-  const wchar_t* const mode = L"wb";
 #else
   mode_t keptMode = 0;
   const Found found = Look(path, target_, keptMode);
-  const char* const mode = "wb";
 #endif
   if (found == Found::kDirectory) Fail(EISDIR);
   errno = 0;
   if (found == Found::kOther) {
     // A device, FIFO or standard output: written in place, never replaced.
-    stream_ = OpenStream(path, mode);
+    stream_ = OpenStream(path, "wb");
     if (stream_ == nullptr) Fail(LastErrno());
     return;
   }

@@ -60,14 +60,9 @@ NumberText ParseWhole(const std::string& text, std::int64_t low,
   double number = 0;
   const NumberText result = ParseReal(text, static_cast<double>(low),
                                       static_cast<double>(high), number);
-  if (result == NumberText::kNotANumber) return result;
-  if (result == NumberText::kInRange && number != std::floor(number)) {
-    return NumberText::kNotWhole;
-  }
-  if (result == NumberText::kOutOfRange) {
-    // Out of range whether whole or not: "2.5" for 10 to 20 is out of range.
-    return result;
-  }
+  // Out of range whether whole or not: "2.5" for 10 to 20 is out of range.
+  if (result != NumberText::kInRange) return result;
+  if (number != std::floor(number)) return NumberText::kNotWhole;
   value = static_cast<std::int64_t>(number);
   return result;
 }

@@ -92,7 +92,7 @@ class NoAllocationTest : public SetUpHostTest {
  protected:
   static void SetUpTestSuite() {
     // The C runtime allocates standard output's buffer on the first write to
-    // it, and a change of the popup writes its line through std::cout. Write
+    // it, and a change of the popup writes its line to standard output. Write
     // once before anything is counted, so that only the commands' own
     // allocations are.
     std::cout << "[          ] standard output in use before counting"
@@ -178,17 +178,7 @@ ErrorCode AllocatingPixel(void*, std::int32_t, std::int32_t, Pixel8*, Pixel8*) {
 }
 
 ErrorCode IterateAllocating(host::StandInHost& host) {
-  const BasicSuite& basic = *host.input.basicSuite;
-  const void* suite = nullptr;
-  ErrorCode result =
-      basic.acquireSuite(kIterate8Suite.name, kIterate8Suite.version, &suite);
-  if (result != kErrNone) return result;
-  result = static_cast<const Iterate8Suite*>(suite)->iterate(
-      &host.input, 0, host.outputImage.height, &host.inputImage(), nullptr,
-      nullptr, AllocatingPixel, &host.outputImage);
-  static_cast<void>(
-      basic.releaseSuite(kIterate8Suite.name, kIterate8Suite.version));
-  return result;
+  return host.IterateWith<Pixel8>(AllocatingPixel, nullptr);
 }
 
 TEST_F(NoAllocationTest, CountsWhatAPixelFunctionAllocates) {

@@ -238,6 +238,28 @@ void CheckPixels(const Scene& scene, bool iterated, const Before& before) {
   }
 }
 
+// What EffectMain owes the host for `selector` under `faults`.
+ErrorCode ExpectedResult(std::int32_t selector, const host::HostFaults& faults,
+                         bool deep) {
+  if (selector == kParamsSetup) {
+    return FailsWithin(faults.addParamFailAt, 9) ? faults.addParamCode : kOk;
+  }
+  if (SuiteMissing(selector, faults, deep)) return kMissingSuite;
+  switch (selector) {
+    case kRender:
+      return faults.iterateResult;
+    case kParamChanged:
+    case kUpdateUI:
+      return FailsWithin(faults.updateFailAt, selector == kParamChanged ? 8 : 7)
+                 ? faults.updateCode
+                 : kOk;
+    default:
+      // About (the print's result is not looked at), global setup, and
+      // every selector without a handler.
+      return kOk;
+  }
+}
+
 }  // namespace
 
 void Fail(const char* what) {
@@ -260,27 +282,6 @@ Before TakeBefore(const Scene& scene) {
   before.outputBytes = scene.outputImage.bytes;
   before.registrations = host.registrations.size();
   return before;
-}
-
-ErrorCode ExpectedResult(std::int32_t selector, const host::HostFaults& faults,
-                         bool deep) {
-  if (selector == kParamsSetup) {
-    return FailsWithin(faults.addParamFailAt, 9) ? faults.addParamCode : kOk;
-  }
-  if (SuiteMissing(selector, faults, deep)) return kMissingSuite;
-  switch (selector) {
-    case kRender:
-      return faults.iterateResult;
-    case kParamChanged:
-    case kUpdateUI:
-      return FailsWithin(faults.updateFailAt, selector == kParamChanged ? 8 : 7)
-                 ? faults.updateCode
-                 : kOk;
-    default:
-      // About (the print's result is not looked at), global setup, and
-      // every selector without a handler.
-      return kOk;
-  }
 }
 
 void CheckCommand(const Scene& scene, std::int32_t selector,

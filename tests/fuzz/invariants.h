@@ -41,10 +41,6 @@ struct Scene {
 
 Before TakeBefore(const Scene& scene);
 
-// What EffectMain owes the host for `selector` under `faults`.
-ErrorCode ExpectedResult(std::int32_t selector, const host::HostFaults& faults,
-                         bool deep);
-
 // After EffectMain: suites, result, records, parameters and pixels.
 void CheckCommand(const Scene& scene, std::int32_t selector,
                   const host::HostFaults& faults, ErrorCode result,

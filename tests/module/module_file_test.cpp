@@ -10,6 +10,7 @@
 // debug file.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cctype>
@@ -318,19 +319,6 @@ Bytes DumpedContents(const std::string& dump) {
   return bytes;
 }
 
-// The checksum that a debug link records of its file (CRC-32, reflected
-// polynomial 0xEDB88320), by which a debugger rejects a stale file.
-std::uint32_t Crc32(const std::string& data) {
-  std::uint32_t crc = 0xffffffff;
-  for (const char c : data) {
-    crc ^= static_cast<std::uint8_t>(c);
-    for (int bit = 0; bit < 8; ++bit) {
-      crc = crc >> 1 ^ (0xedb88320u & (0u - (crc & 1u)));
-    }
-  }
-  return ~crc;
-}
-
 // The names of the functions that objdump's --dwarf=info describes.
 std::set<std::string> DescribedFunctions(const std::string& info) {
   std::set<std::string> names;
@@ -382,7 +370,12 @@ TEST(ModuleFileTest, DebugLinkNamesTheDebugFileBesideTheModule) {
 
   const std::string debugFile = ReadFile(directory + name);
   ASSERT_GT(debugFile.size(), 0u) << directory + name << " is empty";
-  EXPECT_EQ(Crc32(debugFile), recorded)
+  // A debug link records its file's CRC-32, by which a debugger rejects a
+  // stale file.
+  const auto crc = static_cast<std::uint32_t>(
+      crc32(0, reinterpret_cast<const Bytef*>(debugFile.data()),
+            static_cast<uInt>(debugFile.size())));
+  EXPECT_EQ(crc, recorded)
       << "the debug file is not the one linked from the module";
 }
 
