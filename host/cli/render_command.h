@@ -18,13 +18,20 @@ class EffectError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The largest picture that the render command takes, in pixels. The host
+// holds the input layer and the output image, 4 bytes a pixel each at 8 bits
+// per channel and 8 at 16, besides a few rows: about 2 GB at this size, 4 GB
+// at 16 bits. Every count derived from it fits the 32-bit sizes of host
+// images (see render_command.cpp).
+constexpr std::uint64_t kMaxPixels = 250'000'000;
+
 struct RenderSummary {
   std::int32_t width;  // of the output image
   std::int32_t height;
   bool deep;  // rendered at 16 bits per channel
 };
 
-// Runs the whole command. Throws UsageError, FileError (png_io.h),
+// Runs the whole command. Throws UsageError, FileError (safe_file.h),
 // EffectError, ProtocolError (stand_in_host.h) when the effect declares its
 // parameters inconsistently, or std::runtime_error when the module cannot be
 // loaded.

@@ -12,8 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "abi/pixel.h"
 #include "host/cli/host_cli.h"
-#include "host/cli/png_io.h"
+#include "host/cli/png_reader.h"
+#include "host/cli/png_writer.h"
+#include "host/cli/render_command.h"
+#include "host/host_image.h"
 
 namespace velk::test {
 
@@ -36,11 +40,101 @@ inline bool FileExists(const std::string& path) {
   return true;
 }
 
+// A picture as straight RGBA, four channel values per pixel, row 0 first:
+// what the tests state and compare. Values run to 255 when `deep` is false
+// and to 65535 when it is true.
+struct Picture {
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+  bool deep = false;
+  std::vector<std::uint16_t> rgba;
+
+  std::uint16_t* At(std::int32_t x, std::int32_t y) {
+    return &rgba[(static_cast<std::size_t>(y) * width + x) * 4];
+  }
+  const std::uint16_t* At(std::int32_t x, std::int32_t y) const {
+    return &rgba[(static_cast<std::size_t>(y) * width + x) * 4];
+  }
+};
+
+// A host image with the storage behind it, laid out by the stand-in host.
+struct Layer {
+  ImageRecord record{};
+  std::vector<std::uint8_t> storage;
+};
+
+template <typename Pixel>
+Picture PixelsOf(const ImageRecord& image) {
+  Picture picture;
+  picture.width = image.width;
+  picture.height = image.height;
+  picture.deep = sizeof(Pixel) == sizeof(Pixel16);
+  for (std::int32_t y = 0; y < image.height; ++y) {
+    for (std::int32_t x = 0; x < image.width; ++x) {
+      const Pixel* pixel = host::PixelAt<Pixel>(image, x, y);
+      picture.rgba.insert(picture.rgba.end(), {pixel->red, pixel->green,
+                                               pixel->blue, pixel->alpha});
+    }
+  }
+  return picture;
+}
+
+// The pixels of a host image as a picture of its size and depth.
+inline Picture PictureOf(const ImageRecord& image) {
+  return host::IsDeep(image) ? PixelsOf<Pixel16>(image)
+                             : PixelsOf<Pixel8>(image);
+}
+
+// `picture` as a host image of its size and depth.
+inline void LayOut(const Picture& picture, Layer& layer) {
+  host::LayOutImage(layer.record, layer.storage, picture.width, picture.height,
+                    picture.deep);
+  for (std::int32_t y = 0; y < picture.height; ++y) {
+    for (std::int32_t x = 0; x < picture.width; ++x) {
+      const std::uint16_t* rgba = picture.At(x, y);
+      if (picture.deep) {
+        *host::PixelAt<Pixel16>(layer.record, x, y) = {rgba[3], rgba[0],
+                                                       rgba[1], rgba[2]};
+      } else {
+        *host::PixelAt<Pixel8>(layer.record, x, y) = {
+            static_cast<std::uint8_t>(rgba[3]),
+            static_cast<std::uint8_t>(rgba[0]),
+            static_cast<std::uint8_t>(rgba[1]),
+            static_cast<std::uint8_t>(rgba[2])};
+      }
+    }
+  }
+}
+
+// Reads a PNG file into a layer, as the render command does, at the
+// downsample factors, and gives the layer's pixels.
+inline Picture ReadPng(const std::string& path, DownsampleFactor x = {1, 1},
+                       DownsampleFactor y = {1, 1}) {
+  const host::File file = host::OpenToRead(path);
+  host::PngReader reader(file.get(), path, host::kMaxPixels);
+  Layer layer;
+  host::LayOutImage(layer.record, layer.storage,
+                    host::DownsampledSize(reader.width(), x),
+                    host::DownsampledSize(reader.height(), y), reader.deep());
+  reader.ReadInto(layer.record, x, y);
+  return PictureOf(layer.record);
+}
+
+// Writes `picture` as the render command writes its output image.
+inline void WritePng(const std::string& path, const Picture& picture,
+                     int threads = 3) {
+  Layer layer;
+  LayOut(picture, layer);
+  host::OutputFile file(path);
+  host::WritePng(file, layer.record, threads);
+  file.Commit();
+}
+
 // A width x height picture whose every channel value differs from its
 // neighbours', alpha included, with no alpha of 0.
-inline host::Picture PatternPicture(std::int32_t width, std::int32_t height,
-                                    bool deep) {
-  host::Picture picture;
+inline Picture PatternPicture(std::int32_t width, std::int32_t height,
+                              bool deep) {
+  Picture picture;
   picture.width = width;
   picture.height = height;
   picture.deep = deep;

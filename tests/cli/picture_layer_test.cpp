@@ -1,6 +1,5 @@
-#include "host/cli/picture_layer.h"
-
 #include "abi/pixel.h"
+#include "host/cli/png_layer_pixels.h"
 #include "host/host_image.h"
 #include "tests/cli/cli_fixture.h"
 
@@ -8,9 +7,7 @@ namespace velk::test {
 namespace {
 
 using host::DownsampledSize;
-using host::FillImage;
 using host::LayOutImage;
-using host::PictureOf;
 
 TEST(PictureLayer, DownsampledSizeRoundsUpAndKeepsOnePixel) {
   const struct {
@@ -34,48 +31,59 @@ TEST(PictureLayer, DownsampledSizeRoundsUpAndKeepsOnePixel) {
   }
 }
 
+// A 2x1 RGBA file whose every sample differs: read into a layer, each
+// pixel is alpha first; given back as a PNG row, it is RGBA again.
 template <typename Pixel>
-void ExpectLaidOutAlphaFirst(bool deep) {
-  const host::Picture picture = PatternPicture(5, 3, deep);
-  ImageRecord image{};
-  std::vector<std::uint8_t> storage;
-  LayOutImage(image, storage, 5, 3, deep);
-  FillImage(picture, {1, 1}, {1, 1}, image);
-  for (std::int32_t y = 0; y < 3; ++y) {
-    for (std::int32_t x = 0; x < 5; ++x) {
-      const Pixel* pixel = host::PixelAt<Pixel>(image, x, y);
-      const std::uint16_t* rgba = picture.At(x, y);
-      EXPECT_EQ(pixel->alpha, rgba[3]);
-      EXPECT_EQ(pixel->red, rgba[0]);
-      EXPECT_EQ(pixel->green, rgba[1]);
-      EXPECT_EQ(pixel->blue, rgba[2]);
-    }
+void ExpectLaidOutAlphaFirst(int depth) {
+  using Channel = decltype(Pixel::alpha);
+  const std::string samples = depth == 8 ? std::string("\1\2\3\4\5\6\7\x08")
+                                         : std::string(
+                                               "\x10\1\x20\2\x30\3\x40\4"
+                                               "\x50\5\x60\6\x70\7\x80\x08");
+  const std::string path = ScratchPath("in.png");
+  WriteFileBytes(
+      path,
+      png::File({png::Header(2, 1, depth, 6),
+                 png::ImageData(std::string(1, '\0') + samples), png::kEnd}));
+  const host::File file = host::OpenToRead(path);
+  host::PngReader reader(file.get(), path, host::kMaxPixels);
+  EXPECT_EQ(reader.deep(), depth == 16);
+  Layer layer;
+  LayOutImage(layer.record, layer.storage, 2, 1, reader.deep());
+  reader.ReadInto(layer.record, {1, 1}, {1, 1});
+  const auto sample = [&](std::size_t i) -> Channel {
+    if (depth == 8) return static_cast<std::uint8_t>(samples[i]);
+    return static_cast<Channel>(static_cast<std::uint8_t>(samples[2 * i]) << 8 |
+                                static_cast<std::uint8_t>(samples[2 * i + 1]));
+  };
+  for (std::int32_t x = 0; x < 2; ++x) {
+    const Pixel* pixel = host::PixelAt<Pixel>(layer.record, x, 0);
+    EXPECT_EQ(pixel->red, sample(4 * x));
+    EXPECT_EQ(pixel->green, sample(4 * x + 1));
+    EXPECT_EQ(pixel->blue, sample(4 * x + 2));
+    EXPECT_EQ(pixel->alpha, sample(4 * x + 3));
   }
-  const host::Picture back = PictureOf(image);
-  EXPECT_EQ(back.deep, deep);
-  EXPECT_EQ(back.rgba, picture.rgba);
+  std::string row(samples.size(), '\0');
+  host::png::RgbaRow(layer.record, 0,
+                     reinterpret_cast<std::uint8_t*>(row.data()));
+  EXPECT_EQ(row, samples);
 }
 
-TEST(PictureLayer, EightBitPixelsAreAlphaFirstAndReadBack) {
-  ExpectLaidOutAlphaFirst<Pixel8>(false);
+TEST(PictureLayer, EightBitPixelsAreAlphaFirstAndGivenBack) {
+  ExpectLaidOutAlphaFirst<Pixel8>(8);
 }
 
-TEST(PictureLayer, SixteenBitPixelsAreAlphaFirstAndReadBack) {
-  ExpectLaidOutAlphaFirst<Pixel16>(true);
+TEST(PictureLayer, SixteenBitPixelsAreAlphaFirstAndGivenBack) {
+  ExpectLaidOutAlphaFirst<Pixel16>(16);
 }
 
 TEST(PictureLayer, DownsampledImageShowsTheNearestPicturePixel) {
-  const host::Picture picture = PatternPicture(5, 7, false);
-  const DownsampleFactor half{1, 2};
-  const DownsampleFactor third{1, 3};
-  ImageRecord image{};
-  std::vector<std::uint8_t> storage;
-  LayOutImage(image, storage, DownsampledSize(5, half),
-              DownsampledSize(7, third), false);
-  ASSERT_EQ(image.width, 3);
-  ASSERT_EQ(image.height, 3);
-  FillImage(picture, half, third, image);
-  const host::Picture shown = PictureOf(image);
+  const Picture picture = PatternPicture(5, 7, false);
+  const std::string path = ScratchPath("in.png");
+  WritePng(path, picture);
+  const Picture shown = ReadPng(path, {1, 2}, {1, 3});
+  ASSERT_EQ(shown.width, 3);
+  ASSERT_EQ(shown.height, 3);
   for (std::int32_t y = 0; y < 3; ++y) {
     for (std::int32_t x = 0; x < 3; ++x) {
       for (int channel = 0; channel < 4; ++channel) {
