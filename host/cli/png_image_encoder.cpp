@@ -8,6 +8,7 @@
 #include <exception>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <system_error>
 #include <thread>
@@ -63,7 +64,10 @@ void StreamHeader(std::uint8_t header[2]) {
 // of its own, kept until the block's turn to be written.
 class BlockEncoder {
  public:
-  BlockEncoder(const Header& header, const RowSource& source)
+  // Holds from the start what a block of up to `blockBytes` filtered bytes
+  // needs.
+  BlockEncoder(const Header& header, const RowSource& source,
+               std::size_t blockBytes)
       : header_(header),
         source_(source),
         rowBytes_(static_cast<std::size_t>(header.RowBytes(header.width))) {
@@ -72,6 +76,13 @@ class BlockEncoder {
     filtered_.resize(rowBytes_ + 1);
     if (deflateInit2(&zlib_, kLevel, Z_DEFLATED, -15, 8, kStrategy) != Z_OK) {
       throw std::bad_alloc();
+    }
+    try {
+      // The stream's header and trailer, and the sync flush's few bytes.
+      out_.resize(deflateBound(&zlib_, static_cast<uLong>(blockBytes)) + 16);
+    } catch (...) {
+      deflateEnd(&zlib_);
+      throw;
     }
   }
   ~BlockEncoder() { deflateEnd(&zlib_); }
@@ -222,27 +233,34 @@ void EncodeImageData(const Header& header, const RowSource& source,
       std::min<std::size_t>(blocks, static_cast<std::size_t>(threads))));
 
   Shared shared;
+  // A thread that finds no memory for its buffers leaves the work to the
+  // others; any other failure ends the encoding.
   const auto work = [&]() {
+    std::optional<BlockEncoder> encoder;
     try {
-      BlockEncoder encoder(header, source);
+      encoder.emplace(header, source, rowsPerBlock * rowBytes);
+    } catch (const std::bad_alloc&) {
+      return;
+    }
+    try {
       for (;;) {
         const std::uint32_t block = shared.nextBlock++;
         if (block >= blocks) return;
         const std::uint32_t first = block * rowsPerBlock;
-        encoder.Encode(first, std::min(first + rowsPerBlock, header.height));
+        encoder->Encode(first, std::min(first + rowsPerBlock, header.height));
         std::unique_lock<std::mutex> lock(shared.mutex);
         shared.turn.wait(
             lock, [&] { return shared.failed || shared.nextToWrite == block; });
         if (shared.failed) return;
         lock.unlock();
-        shared.adler = adler32_combine(shared.adler, encoder.adler(),
-                                       encoder.filteredBytes());
+        shared.adler = adler32_combine(shared.adler, encoder->adler(),
+                                       encoder->filteredBytes());
         if (block + 1 == blocks) {
           std::uint8_t trailer[4];
           PutBigEndian32(static_cast<std::uint32_t>(shared.adler), trailer);
-          encoder.Append(trailer, sizeof trailer);
+          encoder->Append(trailer, sizeof trailer);
         }
-        sink(encoder.out(), encoder.size());
+        sink(encoder->out(), encoder->size());
         lock.lock();
         ++shared.nextToWrite;
         shared.turn.notify_all();
@@ -266,6 +284,7 @@ void EncodeImageData(const Header& header, const RowSource& source,
   work();
   for (std::thread& helper : helpers) helper.join();
   if (shared.failure) std::rethrow_exception(shared.failure);
+  if (shared.nextToWrite != blocks) throw std::bad_alloc();  // no thread could
 }
 
 }  // namespace velk::host::png
