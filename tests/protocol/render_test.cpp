@@ -169,8 +169,9 @@ const WorkedCase kWorked[] = {
      {1, 10, 20, 30, 40, 0, 0, 0, 0},
      {kInf, kInf, 30, 440}, kNone},
 
-    // Factors and fractions where a regrouped edge formula rounds
-    // differently; written by render_edges.py.
+    // Factors and fractions where a regrouped edge formula, or a centre
+    // multiplied by its factor's reciprocal, rounds differently; written by
+    // render_edges.py.
     {"margins, 1/3 by 2/3", {641, 479}, {1, 3}, {2, 3},
      {1, 32.7, 15.8, 64.8, 8.1, 0.0, 0.0, 0.0, 0.0},
      {0x1.5cccccccccccdp+3, 0x1.a0ccccccccccdp+7, 0x1.5999999999999p+5, 0x1.39eeeeeeeeeeep+8},
@@ -203,6 +204,14 @@ const WorkedCase kWorked[] = {
      {2, 0.0, 0.0, 0.0, 0.0, 174.0, 232.4, 142.5, 53.125},
      {-0x1.aaaaaaaaaab00p+0, 0x1.2055555555556p+8, 0x1.cc88888888887p+3, 0x1.6f6eeeeeeeeeep+6},
      {-1, 288, 15, 91}},
+    {"box, 1/7 by 5/3, centre y 187", {640, 480}, {1, 7}, {5, 3},
+     {2, 0.0, 0.0, 0.0, 0.0, 50.7, 214.8, 36.0625, 187.0},
+     {0x1.0387507507506p+5, 0x1.3d78af8af8af8p+5, 0x1.fffffffffffe0p+2, 0x1.6dfffffffffffp+8},
+     {33, 39, 8, 365}},
+    {"box, 5/3 by 1/7, centre x 187", {480, 640}, {5, 3}, {1, 7},
+     {2, 0.0, 0.0, 0.0, 0.0, 214.8, 50.7, 187.0, 36.0625},
+     {0x1.fffffffffffe0p+2, 0x1.6dfffffffffffp+8, 0x1.0387507507506p+5, 0x1.3d78af8af8af8p+5},
+     {8, 365, 33, 39}},
 };
 // clang-format on
 
