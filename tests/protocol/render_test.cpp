@@ -15,7 +15,9 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr std::int32_t kMinInt = std::numeric_limits<std::int32_t>::min();
 constexpr std::int32_t kMaxInt = std::numeric_limits<std::int32_t>::max();
 
-// The rectangle record as the host received it, read at its byte offsets.
+// The rectangle record as the host received it, read at its byte offsets
+// from a copy of its 37 bytes.
+constexpr std::size_t kRectRecordBytes = 37;
 struct ReceivedRect {
   std::int32_t mode;
   double left, right, top, bottom;
@@ -24,12 +26,17 @@ struct ReceivedRect {
 
 ReceivedRect RectOf(const host::ReceivedIterate& call) {
   ReceivedRect rect{};
-  std::memcpy(&rect.mode, call.refconBytes + 0, 4);
-  std::memcpy(&rect.left, call.refconBytes + 4, 8);
-  std::memcpy(&rect.right, call.refconBytes + 12, 8);
-  std::memcpy(&rect.top, call.refconBytes + 20, 8);
-  std::memcpy(&rect.bottom, call.refconBytes + 28, 8);
-  std::memcpy(&rect.invert, call.refconBytes + 36, 1);
+  if (call.refconBytes.size() != kRectRecordBytes) {
+    ADD_FAILURE() << "the host copied " << call.refconBytes.size()
+                  << " bytes of the reference value";
+    return rect;
+  }
+  std::memcpy(&rect.mode, call.refconBytes.data() + 0, 4);
+  std::memcpy(&rect.left, call.refconBytes.data() + 4, 8);
+  std::memcpy(&rect.right, call.refconBytes.data() + 12, 8);
+  std::memcpy(&rect.top, call.refconBytes.data() + 20, 8);
+  std::memcpy(&rect.bottom, call.refconBytes.data() + 28, 8);
+  std::memcpy(&rect.invert, call.refconBytes.data() + 36, 1);
   return rect;
 }
 
@@ -216,7 +223,10 @@ const WorkedCase kWorked[] = {
 // clang-format on
 
 class RenderTest : public SetUpHostTest,
-                   public testing::WithParamInterface<bool> {};
+                   public testing::WithParamInterface<bool> {
+ protected:
+  RenderTest() { host.refconSnapshotBytes = kRectRecordBytes; }
+};
 
 TEST_P(RenderTest, WorkedValuesGiveExactEdgesAndPixels) {
   const bool deep = GetParam();
@@ -371,6 +381,8 @@ TEST_F(RenderProtocolTest, IterateGetsTheEightArguments) {
       EXPECT_EQ(call.area, nullptr);
       EXPECT_NE(call.refcon, nullptr);
       EXPECT_EQ(call.dest, &host.outputImage);
+      // Nothing of the module's record is read unless a test asks for it.
+      EXPECT_TRUE(call.refconBytes.empty());
     }
   }
 }
