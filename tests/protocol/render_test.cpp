@@ -15,31 +15,6 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr std::int32_t kMinInt = std::numeric_limits<std::int32_t>::min();
 constexpr std::int32_t kMaxInt = std::numeric_limits<std::int32_t>::max();
 
-// The rectangle record as the host received it, read at its byte offsets
-// from a copy of its 37 bytes.
-constexpr std::size_t kRectRecordBytes = 37;
-struct ReceivedRect {
-  std::int32_t mode;
-  double left, right, top, bottom;
-  std::int8_t invert;
-};
-
-ReceivedRect RectOf(const host::ReceivedIterate& call) {
-  ReceivedRect rect{};
-  if (call.refconBytes.size() != kRectRecordBytes) {
-    ADD_FAILURE() << "the host copied " << call.refconBytes.size()
-                  << " bytes of the reference value";
-    return rect;
-  }
-  std::memcpy(&rect.mode, call.refconBytes.data() + 0, 4);
-  std::memcpy(&rect.left, call.refconBytes.data() + 4, 8);
-  std::memcpy(&rect.right, call.refconBytes.data() + 12, 8);
-  std::memcpy(&rect.top, call.refconBytes.data() + 20, 8);
-  std::memcpy(&rect.bottom, call.refconBytes.data() + 28, 8);
-  std::memcpy(&rect.invert, call.refconBytes.data() + 36, 1);
-  return rect;
-}
-
 // Gives every byte of the input a value that no output byte has, with the
 // input's alpha never 0; returns the output pixels as they are then.
 std::vector<std::uint8_t> FillPixels(host::StandInHost& host) {
