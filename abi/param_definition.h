@@ -53,7 +53,10 @@ struct PointValue {  // coordinates are signed 16.16 fixed point
 };
 
 struct CheckboxValue {
-  std::int32_t value;  // non-zero = on
+  // The current state. The host writes 0 for off and a non-zero value for
+  // on; the effect reads the lowest byte only (byte 56 of the definition),
+  // so a value whose lowest byte is 0, such as 256, counts as off.
+  std::int32_t value;
   std::uint8_t defaultValue;
   std::uint8_t hostOwned[3];
   const char* label;  // shown beside the box

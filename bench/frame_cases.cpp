@@ -124,11 +124,11 @@ ErrorCode FrameRunner::RunFrame(FrameWork work) {
       }
       break;
     case FrameWork::kCopy: {
-      // The same road as the render's, with a reference record of its size.
-      std::uint8_t reference[host::kRefconSnapshotBytes] = {};
+      // The same road as the render's, a reference value included.
+      std::uint8_t reference = 0;
       result = case_.depth == 16
-                   ? host_.IterateWith<Pixel16>(&CopyPixel<Pixel16>, reference)
-                   : host_.IterateWith<Pixel8>(&CopyPixel<Pixel8>, reference);
+                   ? host_.IterateWith<Pixel16>(&CopyPixel<Pixel16>, &reference)
+                   : host_.IterateWith<Pixel8>(&CopyPixel<Pixel8>, &reference);
       break;
     }
     case FrameWork::kRender:

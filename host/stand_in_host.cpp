@@ -6,6 +6,7 @@
 #include <cstring>
 #include <stdexcept>
 #include <thread>
+#include <utility>
 
 #include "abi/command.h"
 #include "host/host_image.h"
@@ -269,10 +270,11 @@ ErrorCode StandInHost::Iterate(InputRecord* input, std::int32_t progressBase,
              std::to_string(progressBase) + " " + std::to_string(progressEnd));
     ReceivedIterate received{depth, input,  progressBase, progressEnd, source,
                              area,  refcon, dest,         {}};
-    if (refcon != nullptr) {
-      std::memcpy(received.refconBytes, refcon, sizeof received.refconBytes);
+    if (refcon != nullptr && host.refconSnapshotBytes > 0) {
+      const auto* bytes = static_cast<const std::uint8_t*>(refcon);
+      received.refconBytes.assign(bytes, bytes + host.refconSnapshotBytes);
     }
-    host.iterates.push_back(received);
+    host.iterates.push_back(std::move(received));
   }
 
   const std::int32_t rows = dest->height;

@@ -65,8 +65,6 @@ struct ReceivedDefinition {
   ParamDefinition copy;            // its bytes at the time of the call
 };
 
-constexpr std::size_t kRefconSnapshotBytes = 37;
-
 // One iterate call as the host received it.
 struct ReceivedIterate {
   int depth;  // 8 or 16
@@ -77,9 +75,10 @@ struct ReceivedIterate {
   const IterateArea* area;
   void* refcon;
   ImageRecord* dest;
-  // The reference record's bytes at the time of the call: the effect hands
-  // its packed 37-byte rectangle record there.
-  std::uint8_t refconBytes[kRefconSnapshotBytes];
+  // The first StandInHost::refconSnapshotBytes bytes of the reference value
+  // at the time of the call; empty when none were asked for or the
+  // reference value is null.
+  std::vector<std::uint8_t> refconBytes;
 };
 
 // One registration call as the host received it.
@@ -164,6 +163,11 @@ class StandInHost {
 
   HostFaults faults;
   int iterateThreads = 1;  // rows are split over this many threads
+  // How many bytes of a non-null reference value an iterate copies into
+  // ReceivedIterate::refconBytes. The reference value is the module's own
+  // record and the host knows nothing of its size: whoever asks for a copy
+  // says how many bytes it holds. 0 copies none.
+  std::size_t refconSnapshotBytes = 0;
 
   // What the effect handed to the host's callbacks.
   std::vector<ReceivedDefinition> added;    // addParam, in call order

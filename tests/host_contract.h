@@ -4,6 +4,7 @@
 // never from the code under test.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -21,6 +22,22 @@ constexpr std::int32_t kMissingSuite = 516;
 
 // The about text: the name, " v1.0", a lone carriage return, the description.
 constexpr char kAboutText[] = "Velk v1.0\rsimple velk effect by ORVANE";
+
+// The input record: the byte of each field that the host fills and the
+// effect reads. The layer size is in pixels; a downsample factor is a
+// signed 32-bit numerator over an unsigned 32-bit denominator. Entry 42 of
+// the utility callbacks' table of 8-byte pointers copies a string.
+constexpr std::size_t kInputAddParam = 16;
+constexpr std::size_t kInputUtilityCallbacks = 176;
+constexpr std::size_t kInputEffectRef = 184;
+constexpr std::size_t kInputWidth = 252;
+constexpr std::size_t kInputHeight = 256;
+constexpr std::size_t kInputDownsampleXNumerator = 284;
+constexpr std::size_t kInputDownsampleXDenominator = 288;
+constexpr std::size_t kInputDownsampleYNumerator = 292;
+constexpr std::size_t kInputDownsampleYDenominator = 296;
+constexpr std::size_t kInputBasicSuite = 384;
+constexpr std::size_t kCopyStringEntry = 42;
 
 // Who the effect is, at registration and in the plug-in property list, and
 // what global setup writes.

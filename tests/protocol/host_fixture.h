@@ -65,6 +65,32 @@ inline void Apply(host::StandInHost& host, const Settings& s) {
   host.Param("Invert").checkbox.value = s.invert;
 }
 
+// The rectangle record that a render hands its iterate as the reference
+// value, read at its byte offsets from the host's copy of its 37 bytes (a
+// test asks for that copy through the host's refconSnapshotBytes).
+constexpr std::size_t kRectRecordBytes = 37;
+struct ReceivedRect {
+  std::int32_t mode;
+  double left, right, top, bottom;
+  std::int8_t invert;
+};
+
+inline ReceivedRect RectOf(const host::ReceivedIterate& call) {
+  ReceivedRect rect{};
+  if (call.refconBytes.size() != kRectRecordBytes) {
+    ADD_FAILURE() << "the host copied " << call.refconBytes.size()
+                  << " bytes of the reference value";
+    return rect;
+  }
+  std::memcpy(&rect.mode, call.refconBytes.data() + 0, 4);
+  std::memcpy(&rect.left, call.refconBytes.data() + 4, 8);
+  std::memcpy(&rect.right, call.refconBytes.data() + 12, 8);
+  std::memcpy(&rect.top, call.refconBytes.data() + 20, 8);
+  std::memcpy(&rect.bottom, call.refconBytes.data() + 28, 8);
+  std::memcpy(&rect.invert, call.refconBytes.data() + 36, 1);
+  return rect;
+}
+
 // The bytes of a record, or of every record of a vector, to show that a
 // command left them untouched.
 template <typename Record>

@@ -7,7 +7,9 @@ the edge to the last bit. Prints one C++ table row per case, each edge as a
 hexadecimal float literal followed by the columns and rows inside (mode 1
 keeps both edges, mode 2 keeps left and top only), and checks that every
 regrouping of the formulas listed in FAULTS changes at least one edge of the
-table (so the table tells the right order from each of them).
+table (so the table tells the right order from each of them), among them
+the centre multiplied by the factor's reciprocal instead of divided by the
+factor.
 
   tests/protocol/render_edges.py   # prints rows of kWorked in render_test.cpp
 """
@@ -20,7 +22,8 @@ FIXED_ONE = 65536.0
 #  Bottom, Width, Height, centre x, centre y as 16.16 integers). Odd and even
 # layer sizes, fractional sliders, factors that round differently on x and
 # y, and box centres within the downsampled image, so that pixels of every
-# row are inside and outside.
+# row are inside and outside. The last two rows divide a centre by 5/3,
+# whose reciprocal 0.6 is inexact, where the difference reaches an edge.
 CASES = [
     ("margins, 1/3 by 2/3", 641, 479, (1, 3), (2, 3), 1,
      32.7, 15.8, 64.8, 8.1, 0, 0, 0, 0),
@@ -38,6 +41,10 @@ CASES = [
      58.1, 57.4, 54.4, 58.7, 0, 0, 0, 0),
     ("box, 5/3 by 1/3", 333, 200, (5, 3), (1, 3), 2,
      0, 0, 0, 0, 174.0, 232.4, 9338880, 3481600),
+    ("box, 1/7 by 5/3, centre y 187", 640, 480, (1, 7), (5, 3), 2,
+     0, 0, 0, 0, 50.7, 214.8, 2363392, 12255232),
+    ("box, 5/3 by 1/7, centre x 187", 480, 640, (5, 3), (1, 7), 2,
+     0, 0, 0, 0, 214.8, 50.7, 12255232, 2363392),
 ]
 
 
@@ -60,8 +67,14 @@ def edges(case, fault=None):
         if fault == "distribute bottom":
             bottom = h * sy - bottom_m * sy
         return left, right, top, bottom
-    cx = (float(cxv) / FIXED_ONE) / sx
-    cy = (float(cyv) / FIXED_ONE) / sy
+    if fault == "reciprocal x":
+        cx = (float(cxv) / FIXED_ONE) * (1.0 / sx)
+    else:
+        cx = (float(cxv) / FIXED_ONE) / sx
+    if fault == "reciprocal y":
+        cy = (float(cyv) / FIXED_ONE) * (1.0 / sy)
+    else:
+        cy = (float(cyv) / FIXED_ONE) / sy
     # Integer halves, truncated toward zero (the sizes here are positive).
     hw, hh = float(W // 2), float(H // 2)
     if fault == "group left":
@@ -94,9 +107,9 @@ def inside(mode, left, right, top, bottom):
 
 
 FAULTS = ["distribute right", "distribute bottom", "group left",
-          "reassociate right",
-          "sum right first", "group top", "reassociate bottom",
-          "sum bottom first"]
+          "reassociate right", "sum right first", "group top",
+          "reassociate bottom", "sum bottom first", "reciprocal x",
+          "reciprocal y"]
 
 
 def main():
