@@ -19,6 +19,8 @@ namespace {
 
 // Result of an acquire for a suite that this host does not serve.
 constexpr ErrorCode kErrUnknownSuite = 1;
+// Result of a callback whose own work found no memory.
+constexpr ErrorCode kErrHostOutOfMemory = 4;
 
 thread_local bool inHostWork = false;
 
@@ -187,72 +189,88 @@ void StandInHost::Log(std::string line) {
   calls_.push_back(std::move(line));
 }
 
-ErrorCode StandInHost::Acquire(const char* name, std::int32_t version,
-                               const void** suite) {
+template <typename Work>
+ErrorCode StandInHost::HostCall(Work work) noexcept {
   const HostWork hostWork;
   StandInHost& host = Current();
-  host.Log("acquire " + SuiteKey(name, version));
-  for (const HostFaults::Acquire& fault : host.faults.acquire) {
-    if (fault.name == name && fault.version == version) return fault.code;
+  try {
+    return work(host);
+  } catch (...) {
+    // Nothing may be thrown across the module's frames: the host's own
+    // bookkeeping (its log, what it received) found no memory.
+    host.ranOutOfMemory = true;
+    return kErrHostOutOfMemory;
   }
-  const auto found = host.suites_.find({name, version});
-  if (found == host.suites_.end()) return kErrUnknownSuite;
-  *suite = found->second;
-  std::lock_guard<std::mutex> lock(host.mutex_);
-  ++host.outstanding_[SuiteKey(name, version)];
-  return kErrNone;
+}
+
+ErrorCode StandInHost::Acquire(const char* name, std::int32_t version,
+                               const void** suite) {
+  return HostCall([&](StandInHost& host) {
+    host.Log("acquire " + SuiteKey(name, version));
+    for (const HostFaults::Acquire& fault : host.faults.acquire) {
+      if (fault.name == name && fault.version == version) return fault.code;
+    }
+    const auto found = host.suites_.find({name, version});
+    if (found == host.suites_.end()) return kErrUnknownSuite;
+    std::lock_guard<std::mutex> lock(host.mutex_);
+    ++host.outstanding_[SuiteKey(name, version)];
+    *suite = found->second;
+    return kErrNone;
+  });
 }
 
 ErrorCode StandInHost::Release(const char* name, std::int32_t version) {
-  const HostWork hostWork;
-  StandInHost& host = Current();
-  host.Log("release " + SuiteKey(name, version));
-  std::lock_guard<std::mutex> lock(host.mutex_);
-  --host.outstanding_[SuiteKey(name, version)];
-  return host.faults.releaseResult;
+  return HostCall([&](StandInHost& host) {
+    host.Log("release " + SuiteKey(name, version));
+    std::lock_guard<std::mutex> lock(host.mutex_);
+    --host.outstanding_[SuiteKey(name, version)];
+    return host.faults.releaseResult;
+  });
 }
 
 ErrorCode StandInHost::FormatPrint(char* dest, const char* format, ...) {
-  const HostWork hostWork;
-  StandInHost& host = Current();
-  host.Log("formatPrint");
-  host.lastPrintDest = dest;
   std::va_list values;
   va_start(values, format);
-  std::vsnprintf(dest, sizeof(OutputRecord::returnMessage), format, values);
+  const ErrorCode result = HostCall([&](StandInHost& host) {
+    host.Log("formatPrint");
+    host.lastPrintDest = dest;
+    std::vsnprintf(dest, sizeof(OutputRecord::returnMessage), format, values);
+    return host.faults.printResult;
+  });
   va_end(values);
-  return host.faults.printResult;
+  return result;
 }
 
 ErrorCode StandInHost::CopyString(char* dest, const char* source) {
-  const HostWork hostWork;
-  Current().Log(std::string("copyString ") + source);
-  std::strcpy(dest, source);
-  return kErrNone;
+  return HostCall([&](StandInHost& host) {
+    host.Log(std::string("copyString ") + source);
+    std::strcpy(dest, source);
+    return kErrNone;
+  });
 }
 
 ErrorCode StandInHost::AddParam(EffectRef effectRef, std::int32_t index,
                                 const ParamDefinition* definition) {
-  const HostWork hostWork;
-  StandInHost& host = Current();
-  host.Log("addParam " + std::to_string(index));
-  host.added.push_back({effectRef, index, definition, *definition});
-  if (++host.addCount_ == host.faults.addParamFailAt) {
-    return host.faults.addParamCode;
-  }
-  return kErrNone;
+  return HostCall([&](StandInHost& host) {
+    host.Log("addParam " + std::to_string(index));
+    host.added.push_back({effectRef, index, definition, *definition});
+    if (++host.addCount_ == host.faults.addParamFailAt) {
+      return host.faults.addParamCode;
+    }
+    return kErrNone;
+  });
 }
 
 ErrorCode StandInHost::UpdateParamUI(EffectRef effectRef, std::int32_t index,
                                      const ParamDefinition* definition) {
-  const HostWork hostWork;
-  StandInHost& host = Current();
-  host.Log("update " + std::to_string(index));
-  host.updates.push_back({effectRef, index, definition, *definition});
-  if (++host.updateCount_ == host.faults.updateFailAt) {
-    return host.faults.updateCode;
-  }
-  return kErrNone;
+  return HostCall([&](StandInHost& host) {
+    host.Log("update " + std::to_string(index));
+    host.updates.push_back({effectRef, index, definition, *definition});
+    if (++host.updateCount_ == host.faults.updateFailAt) {
+      return host.faults.updateCode;
+    }
+    return kErrNone;
+  });
 }
 
 template <typename Pixel>
@@ -261,10 +279,8 @@ ErrorCode StandInHost::Iterate(InputRecord* input, std::int32_t progressBase,
                                const IterateArea* area, void* refcon,
                                PixelFunction<Pixel> pixelFunction,
                                ImageRecord* dest) {
-  StandInHost& host = Current();
-  {
-    // The host's own work; the pixels below are walked outside it.
-    const HostWork hostWork;
+  // The host's own work; the pixels below are walked outside it.
+  const ErrorCode recorded = HostCall([&](StandInHost& host) {
     const int depth = sizeof(Pixel) == sizeof(Pixel8) ? 8 : 16;
     host.Log("iterate" + std::to_string(depth) + " " +
              std::to_string(progressBase) + " " + std::to_string(progressEnd));
@@ -275,7 +291,10 @@ ErrorCode StandInHost::Iterate(InputRecord* input, std::int32_t progressBase,
       received.refconBytes.assign(bytes, bytes + host.refconSnapshotBytes);
     }
     host.iterates.push_back(std::move(received));
-  }
+    return kErrNone;
+  });
+  if (recorded != kErrNone) return recorded;
+  StandInHost& host = Current();
 
   const std::int32_t rows = dest->height;
   auto walkRows = [&](std::int32_t first, std::int32_t step) {
@@ -286,15 +305,23 @@ ErrorCode StandInHost::Iterate(InputRecord* input, std::int32_t progressBase,
       }
     }
   };
+  // Rows y = t, t + threads, ... go to thread t; the rows of a thread that
+  // the system does not give are walked by the calling thread.
   const int threads = std::max(1, host.iterateThreads);
-  if (threads == 1) {
-    walkRows(0, 1);
-  } else {
-    std::vector<std::thread> workers;
-    for (int t = 0; t < threads; ++t)
-      workers.emplace_back(walkRows, t, threads);
-    for (std::thread& worker : workers) worker.join();
+  std::vector<std::thread> workers;
+  try {
+    workers.reserve(static_cast<std::size_t>(threads - 1));
+    while (static_cast<int>(workers.size()) + 1 < threads) {
+      workers.emplace_back(walkRows, static_cast<std::int32_t>(workers.size()),
+                           threads);
+    }
+  } catch (...) {
   }
+  for (auto t = static_cast<std::int32_t>(workers.size()); t < threads; ++t) {
+    walkRows(t, threads);
+  }
+  for (std::thread& worker : workers) worker.join();
+  host.iterateThreadsUsed = static_cast<int>(workers.size()) + 1;
   return host.faults.iterateResult;
 }
 
@@ -304,13 +331,13 @@ ErrorCode StandInHost::Registration(void* hostData, const char* name,
                                     std::int32_t interfaceVersionMajor,
                                     std::int32_t interfaceVersionMinor,
                                     std::int32_t reservedInfo) {
-  const HostWork hostWork;
-  StandInHost& host = Current();
-  host.Log("register");
-  host.registrations.push_back({hostData, name, matchName, category, entryPoint,
-                                kind, interfaceVersionMajor,
-                                interfaceVersionMinor, reservedInfo});
-  return host.registrationResult_;
+  return HostCall([&](StandInHost& host) {
+    host.Log("register");
+    host.registrations.push_back({hostData, name, matchName, category,
+                                  entryPoint, kind, interfaceVersionMajor,
+                                  interfaceVersionMinor, reservedInfo});
+    return host.registrationResult_;
+  });
 }
 
 }  // namespace velk::host

@@ -162,7 +162,14 @@ class StandInHost {
   std::vector<std::uint8_t> outputPixels;
 
   HostFaults faults;
-  int iterateThreads = 1;  // rows are split over this many threads
+  // Rows are split over this many threads (the calling one among them), or
+  // fewer when the system gives no more: iterateThreadsUsed says how many
+  // walked the last iterate's rows.
+  int iterateThreads = 1;
+  int iterateThreadsUsed = 0;
+  // A callback found no memory for the host's own work and answered with an
+  // error (callbacks never throw into the module).
+  bool ranOutOfMemory = false;
   // How many bytes of a non-null reference value an iterate copies into
   // ReceivedIterate::refconBytes. The reference value is the module's own
   // record and the host knows nothing of its size: whoever asks for a copy
@@ -181,6 +188,10 @@ class StandInHost {
 
  private:
   void Log(std::string line);
+  // Runs `work(host)`, the host's side of a callback, as its own work (see
+  // InHostWork) and turns any exception into an error result.
+  template <typename Work>
+  static ErrorCode HostCall(Work work) noexcept;
   void TakeDeclaredParameters(std::size_t firstAdd);
   static StandInHost& Current();
 

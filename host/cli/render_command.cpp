@@ -1,5 +1,7 @@
 #include "host/cli/render_command.h"
 
+#include <algorithm>
+#include <new>
 #include <string>
 #include <thread>
 
@@ -18,6 +20,7 @@ namespace {
 
 void Run(StandInHost& host, std::int32_t selector, const char* command) {
   const ErrorCode result = host.Command(selector);
+  if (result != kErrNone && host.ranOutOfMemory) throw std::bad_alloc();
   if (result != kErrNone) {
     throw EffectError(std::string(command) + " failed: the effect returned " +
                       "error " + std::to_string(result));
@@ -65,7 +68,8 @@ RenderSummary RunRender(const RenderOptions& options) {
   Run(host, kCmdRender, "render");
   WritePng(output, host.outputImage, WriterThreads());
   output.Commit();
-  return {host.outputImage.width, host.outputImage.height, reader.deep()};
+  return {host.outputImage.width, host.outputImage.height, reader.deep(),
+          host.iterateThreadsUsed};
 }
 
 }  // namespace velk::host

@@ -28,7 +28,8 @@ constexpr std::uint64_t kMaxPixels = 250'000'000;
 struct RenderSummary {
   std::int32_t width;  // of the output image
   std::int32_t height;
-  bool deep;  // rendered at 16 bits per channel
+  bool deep;           // rendered at 16 bits per channel
+  int iterateThreads;  // that walked the render's pixels
 };
 
 // Runs the whole command. Throws UsageError, FileError (safe_file.h),

@@ -115,6 +115,26 @@ TEST(RenderEndToEnd, SixteenBitBoxIsRenderedAndWrittenAtSixteenBits) {
       << run.err;
 }
 
+// --threads N gives the host's iterate N threads, up to the limit, and the
+// same pixels as one thread.
+TEST(RenderEndToEnd, ThreadsWalkTheRowsAndGiveTheSamePicture) {
+  const std::string input = ScratchPath("in.png");
+  WritePng(input, PatternPicture(70, 67, false));
+  std::string first;
+  for (const int threads : {1, 3, host::kMaxThreads}) {
+    SCOPED_TRACE(threads);
+    const std::string output = ScratchPath("out.png");
+    const host::RenderSummary summary =
+        host::RunRender(host::ParseRenderArguments(
+            {input, output, "--threads", std::to_string(threads),
+             "Type=Width Height", "Width=31", "Height=17", "Center=35,30"}));
+    EXPECT_EQ(summary.iterateThreads, threads);
+    const std::string bytes = ReadFileBytes(output);
+    if (first.empty()) first = bytes;
+    EXPECT_EQ(bytes, first);
+  }
+}
+
 TEST(RenderEndToEnd, NamesAndValuesAreCheckedAgainstTheDeclaredParameters) {
   const std::string input = SamplePath("gradient-rgb8.png");
   const std::string output = ScratchPath("out.png");
