@@ -123,6 +123,38 @@ TEST(PngIo, ReadsEveryColourTypeDepthFilterAndInterlace) {
              ImageData(std::string("\0\x90", 2)), kEnd}),
        false,
        {7, 8, 9, 255, 4, 5, 6, 128, 1, 2, 3, 0}},
+      {"palette of 2 entries at 1 bit, tRNS as long as the palette",
+       File({Header(2, 1, 1, 3), Chunk("PLTE", "\1\2\3\4\5\6"),
+             Chunk("tRNS", "\x11\x22"), ImageData(std::string("\0\x40", 2)),
+             kEnd}),
+       false,
+       {1, 2, 3, 0x11, 4, 5, 6, 0x22}},
+      {"palette of 256 entries at 8 bits",
+       File({Header(2, 1, 8, 3), Chunk("PLTE", std::string(765, '\7') + "xyz"),
+             ImageData(std::string("\0\xFF\x00", 3)), kEnd}),
+       false,
+       {'x', 'y', 'z', 255, 7, 7, 7, 255}},
+      // tRNS values below 16 bits: only their low bits count.
+      {"RGB 8 bits, tRNS with high bits",
+       File({Header(2, 1, 8, 2), Chunk("tRNS", "\1\1\1\2\1\3"),
+             ImageData(std::string("\0\1\2\3\1\2\4", 7)), kEnd}),
+       false,
+       {1, 2, 3, 0, 1, 2, 4, 255}},
+      {"grey 8 bits, tRNS with high bits",
+       File({Header(2, 1, 8, 0), Chunk("tRNS", "\x81\x05"),
+             ImageData(std::string("\0\x05\x81", 3)), kEnd}),
+       false,
+       {5, 5, 5, 0, 0x81, 0x81, 0x81, 255}},
+      {"grey 4 bits, tRNS with high bits",
+       File({Header(2, 1, 4, 0), Chunk("tRNS", std::string("\0\x13", 2)),
+             ImageData(std::string("\0\x31", 2)), kEnd}),
+       false,
+       {51, 51, 51, 0, 17, 17, 17, 255}},
+      {"grey 1 bit, tRNS with high bits",
+       File({Header(2, 1, 1, 0), Chunk("tRNS", "\xFF\xFE"),
+             ImageData(std::string("\0\x40", 2)), kEnd}),
+       false,
+       {0, 0, 0, 0, 255, 255, 255, 255}},
       {"palette 8 bits",
        File({Header(1, 1, 8, 3), Chunk("PLTE", "\x10\x20\x30\x40\x50\x60"),
              ImageData(std::string("\0\1", 2)), kEnd}),
@@ -514,6 +546,35 @@ TEST(PngIo, UnreadableFilesThrowAnErrorNamingTheFile) {
     } catch (const FileError& error) {
       EXPECT_NE(std::strstr(error.what(), path.c_str()), nullptr)
           << error.what();
+    }
+  }
+}
+
+// A picture of exactly the pixel limit is read; one pixel more is refused
+// as soon as its header is read.
+TEST(PngIo, PicturesUpToThePixelLimitAreTaken) {
+  static_assert(host::kMaxPixels == 20000u * 12500u, "the limit below");
+  const struct {
+    std::uint32_t width, height;
+    bool taken;
+  } cases[] = {{20000, 12500, true},
+               {250000000, 1, true},
+               {1, 250000000, true},
+               {250000001, 1, false},
+               {20001, 12500, false}};
+  const std::string path = ScratchPath("in.png");
+  for (const auto& [width, height, taken] : cases) {
+    SCOPED_TRACE(testing::Message() << width << "x" << height);
+    WriteFileBytes(path, png::File({png::Header(width, height, 1, 0),
+                                    png::ImageData(""), png::kEnd}));
+    const host::File file = host::OpenToRead(path);
+    if (taken) {
+      const host::PngReader reader(file.get(), path, host::kMaxPixels);
+      EXPECT_EQ(reader.width(), static_cast<std::int32_t>(width));
+      EXPECT_EQ(reader.height(), static_cast<std::int32_t>(height));
+    } else {
+      EXPECT_THROW(host::PngReader(file.get(), path, host::kMaxPixels),
+                   FileError);
     }
   }
 }

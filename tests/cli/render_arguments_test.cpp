@@ -185,6 +185,10 @@ TEST_F(AssignParameterTest, PointIsFixedSixteenSixteenScaledByTheFactors) {
   Assign("Center", "-0.5,320.25", {1, 1}, {1, 2});
   EXPECT_EQ(definitions[2].point.xValue, -32768);
   EXPECT_EQ(definitions[2].point.yValue, 160 * 65536 + 8192);
+  // Rounded to the nearest 1/65536, not cut towards 0.
+  Assign("Center", "-0.999999,0.4999999");
+  EXPECT_EQ(definitions[2].point.xValue, -65536);
+  EXPECT_EQ(definitions[2].point.yValue, 32768);
   Assign("Center", "128,81", {1, 2}, {1, 4});
   EXPECT_EQ(definitions[2].point.xValue, 64 * 65536);
   EXPECT_EQ(definitions[2].point.yValue, 20 * 65536 + 16384);
