@@ -13,7 +13,7 @@ namespace velk::host {
 namespace {
 
 constexpr const char* kHelp =
-    R"(usage: velk-host render [options] INPUT.png OUTPUT.png [NAME=VALUE ...]
+    R"(usage: velk-host render [options] [--] INPUT.png OUTPUT.png [NAME=VALUE ...]
        velk-host --help
 
 Renders INPUT.png through the effect module as a host would: global setup,
@@ -55,6 +55,7 @@ Options (also as --option=VALUE):
                         downsampled size
   --threads N           the host's pixel iteration uses N threads (1 to 64)
   -h, --help            this text
+  --                    ends the options: a file may then start with '-'
 
 Exit status: 0 done, 1 a file, the module or the effect failed, 2 a bad
 option, parameter name or value.
@@ -89,6 +90,7 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out,
   std::string problem;
   try {
     for (const std::string& argument : arguments) {
+      if (argument == "--") break;  // files and parameters from here on
       if (argument == "--help" || argument == "-h") {
         errno = 0;
         if (!(out << kHelp).flush()) {

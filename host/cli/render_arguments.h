@@ -40,7 +40,8 @@ struct RenderOptions {
 // Parses the arguments that follow "render":
 //   [--module PATH] [--downsample F[,F]] [--threads N]
 //   INPUT.png OUTPUT.png [NAME=VALUE ...]
-// Options may also be written --option=value, anywhere on the line. Throws
+// Options may also be written --option=value, anywhere on the line before a
+// "--", after which every argument is a file or NAME=VALUE. Throws
 // UsageError.
 RenderOptions ParseRenderArguments(const std::vector<std::string>& arguments);
 

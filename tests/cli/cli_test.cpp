@@ -84,6 +84,10 @@ TEST(Cli, BadInputGetsOneLineNamingTheProblem) {
        host::kExitBadUsage,
        "\"many\""},
       {{"render", sample, output, "Left"}, host::kExitBadUsage, "\"Left\""},
+      // After "--", "--help" is a file like any other.
+      {{"render", "--", missing, "--help"},
+       host::kExitFailed,
+       "cannot open " + missing},
       {{"render", missing, output},
        host::kExitFailed,
        "cannot open " + missing},
