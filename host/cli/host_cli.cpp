@@ -30,10 +30,20 @@ rounded to 8 bits): the PNG writer in use writes 8 bits per channel only.
 The largest picture it takes has 250000000 pixels (20000x12500, say): the
 render holds about 31 bytes per pixel, 7.75 GB at that size.
 
-OUTPUT.png is written whole or not at all: on any failure an existing file
-keeps its contents (INPUT.png too, when it is the same file). A device or a
-pipe, such as /dev/stdout, is written in place; the line that says what was
-written goes to standard error.
+INPUT.png "-" reads standard input. OUTPUT.png "-" (or /dev/stdout) writes
+to standard output as it is: appended with >>, after what came before in a
+group. The line that says what was written goes to standard error. A device
+or a pipe is written in place.
+
+Any other OUTPUT.png is written whole or not at all, as careful editors
+write: to a temporary file in its folder (mode 0600), synced, then renamed
+over it. On any failure, or on SIGINT, SIGTERM or SIGHUP (Ctrl+C), an
+existing file keeps its contents (INPUT.png too, when it is the same file)
+and no temporary file is left. A replaced file keeps its mode, owner, ACL
+and extended attributes; one that you may not write (as cp would refuse
+it) is refused before the render. Symbolic links are followed to the file
+they name (which may be new); other names of a hard-linked file keep the
+old picture.
 
 Parameters, by the names that the effect declares:
   Type=Individual | "Type=Width Height" | Type=1 | Type=2
@@ -48,8 +58,9 @@ Numbers are plain decimal: digits, with an optional '-', fraction and
 exponent (12, -0.5, 2.5e3). Each parameter and option is given once.
 
 Options (also as --option=VALUE):
-  --module PATH         the effect module (default: VELK_MODULE, else the
-                        module built beside this program)
+  --module PATH         the effect module, relative to the current folder
+                        (default: VELK_MODULE, else the module built beside
+                        this program)
   --downsample N/D      render at N/D of the layer's resolution on both axes,
   --downsample NX/DX,NY/DY  or per axis (0 < N <= D); the output PNG has the
                         downsampled size
@@ -58,7 +69,7 @@ Options (also as --option=VALUE):
   --                    ends the options: a file may then start with '-'
 
 Exit status: 0 done, 1 a file, the module or the effect failed, 2 a bad
-option, parameter name or value.
+option, parameter name or value, 128 + N ended by signal N.
 )";
 
 // One line, whatever the message holds.

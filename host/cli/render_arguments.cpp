@@ -65,6 +65,7 @@ RenderOptions ParseRenderArguments(const std::vector<std::string>& arguments) {
       optionsEnded = true;
       continue;
     }
+    // A lone "-" is standard input or output.
     if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
       positional.push_back(argument);
       continue;
