@@ -778,6 +778,11 @@ TEST(Cli, AnotherUsersRefusalsAreThoseOfCp) {
   const std::string sample = SamplePath("gradient-rgb8.png");
   const std::string folder = ScratchPath("as-user");
   const std::string output = folder + "/out.png";
+  if (!ProgramUserPasses({"-x", VELK_HOST_PROGRAM, "-a", "-r", sample, "-a",
+                          "-x", VELK_CLI_SCRATCH_DIR})) {
+    GTEST_SKIP() << "user nobody cannot reach the program, the sample or "
+                    "the scratch folder (a folder on the way is closed)";
+  }
   const struct {
     const char* what;
     bool rootsFile;     // else the program user's own

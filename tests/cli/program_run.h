@@ -115,6 +115,28 @@ inline int WaitForProgram(pid_t process) {
   return status;
 }
 
+// Whether ProgramUser() passes /usr/bin/test with `conditions` (such as
+// "-x", PATH): root's own folders may be closed to nobody.
+inline bool ProgramUserPasses(const std::vector<std::string>& conditions) {
+  if (!RunningAsRoot()) return true;
+  std::vector<std::string> line = {"/usr/bin/setpriv", "--reuid=65534",
+                                   "--regid=65534", "--clear-groups",
+                                   "/usr/bin/test"};
+  line.insert(line.end(), conditions.begin(), conditions.end());
+  std::vector<char*> argv;
+  for (std::string& argument : line) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  pid_t process = -1;
+  if (posix_spawn(&process, argv[0], nullptr, nullptr, argv.data(), environ) !=
+      0) {
+    return false;
+  }
+  int status = 0;
+  while (waitpid(process, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
 // Runs velk-host to its end; returns the wait status.
 inline int RunProgram(const std::vector<std::string>& arguments,
                       const ProgramOptions& options = {}) {
