@@ -9,6 +9,7 @@
 #include "host/wide_text.h"
 #else
 #include <dlfcn.h>
+#include <unistd.h>
 #endif
 
 #ifndef VELK_DEFAULT_MODULE
@@ -20,10 +21,21 @@ namespace velk::host {
 namespace {
 
 #if defined(_WIN32)
+// The loader's reason in words.
+std::string LoaderMessage(DWORD error) {
+  if (error == ERROR_BAD_EXE_FORMAT) {
+    return "the file is not a 64-bit Windows module";
+  }
+  return SystemMessage(error);
+}
+
+// A relative path is the file in the current folder: made absolute, it is
+// never looked for beside the program or along the search path. The
+// module's own imports are looked for beside it first.
 void* Open(const std::string& path, std::string& why) {
-  HMODULE module = LoadLibraryW(WideFromUtf8(path).c_str());
-  if (module == nullptr)
-    why = "LoadLibrary error " + std::to_string(GetLastError());
+  HMODULE module = LoadLibraryExW(FullPath(WideFromUtf8(path)).c_str(), nullptr,
+                                  LOAD_WITH_ALTERED_SEARCH_PATH);
+  if (module == nullptr) why = LoaderMessage(GetLastError());
   return reinterpret_cast<void*>(module);
 }
 void* Find(void* handle, const char* name) {
@@ -32,8 +44,21 @@ void* Find(void* handle, const char* name) {
 }
 void Close(void* handle) { FreeLibrary(static_cast<HMODULE>(handle)); }
 #else
+// A relative path is the file in the current folder: made absolute, it is
+// never looked for along the library search path ("./" where the current
+// folder has no name that fits a path).
+std::string Absolute(const std::string& path) {
+  if (path.empty() || path[0] == '/') return path;
+  char* folder = getcwd(nullptr, 0);
+  if (folder == nullptr) return "./" + path;
+  std::string absolute(folder);
+  std::free(folder);
+  if (absolute.back() != '/') absolute += '/';
+  return absolute + path;
+}
+
 void* Open(const std::string& path, std::string& why) {
-  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  void* handle = dlopen(Absolute(path).c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle == nullptr) why = dlerror();
   return handle;
 }
@@ -76,6 +101,20 @@ std::string EffectModule::DefaultPath() {
   if (fromEnvironment != nullptr && *fromEnvironment != L'\0') {
     return Utf8FromWide(fromEnvironment);
   }
+  // Beside the program: its own folder, not the loader's search order.
+  std::wstring program(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, program.data(),
+                                            static_cast<DWORD>(program.size()));
+    if (length == 0) return VELK_DEFAULT_MODULE;
+    if (length < program.size()) {
+      program.resize(length);
+      break;
+    }
+    program.resize(program.size() * 2);
+  }
+  program.resize(program.find_last_of(L"\\/") + 1);
+  return Utf8FromWide(program) + VELK_DEFAULT_MODULE;
 #else
   const char* fromEnvironment = std::getenv("VELK_MODULE");
   if (fromEnvironment != nullptr && *fromEnvironment != '\0') {

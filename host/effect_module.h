@@ -10,8 +10,9 @@ namespace velk::host {
 
 class EffectModule {
  public:
-  // Loads the module at `path`; throws std::runtime_error naming the path
-  // and the loader's reason when it or one of its exports is missing.
+  // Loads the module at `path` (relative: in the current folder); throws
+  // std::runtime_error naming the path and the loader's reason in words
+  // when it or one of its exports is missing.
   explicit EffectModule(const std::string& path);
   ~EffectModule();
   EffectModule(const EffectModule&) = delete;
@@ -22,7 +23,7 @@ class EffectModule {
 
   // The path of the module this build of the host drives by default: the
   // VELK_MODULE environment variable when set, else the module built beside
-  // the host.
+  // the host (on Windows, in the program's own folder).
   static std::string DefaultPath();
 
  private:

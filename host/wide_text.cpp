@@ -26,5 +26,37 @@ std::string Utf8FromWide(const std::wstring& text) {
   return narrow;
 }
 
+std::string SystemMessage(unsigned long error) {
+  wchar_t* text = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+          FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::string message = length > 0 ? Utf8FromWide(std::wstring(text, length))
+                                   : "Windows error " + std::to_string(error);
+  LocalFree(text);
+  for (char& c : message) {
+    if (c == '\n' || c == '\r') c = ' ';
+  }
+  while (!message.empty() && (message.back() == ' ' || message.back() == '.')) {
+    message.pop_back();
+  }
+  return message;
+}
+
+std::wstring FullPath(const std::wstring& path) {
+  for (DWORD size = 260;;) {
+    std::wstring full(size, L'\0');
+    const DWORD length =
+        GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+    if (length == 0) return path;
+    if (length < size) {
+      full.resize(length);
+      return full;
+    }
+    size = length;  // the size it needs, its closing zero included
+  }
+}
+
 }  // namespace velk::host
 #endif

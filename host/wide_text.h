@@ -14,5 +14,15 @@ std::wstring WideFromUtf8(const std::string& text);
 // A UTF-16 text from Windows as UTF-8.
 std::string Utf8FromWide(const std::wstring& text);
 
+// What the system says of error `error` (GetLastError()), in words, on one
+// line and without a closing full stop; "Windows error N" when it says
+// nothing.
+std::string SystemMessage(unsigned long error);
+
+// `path` made absolute (GetFullPathNameW): relative to the current folder,
+// or to the current folder of its drive ("C:name"). `path` itself when the
+// system cannot.
+std::wstring FullPath(const std::wstring& path);
+
 }  // namespace velk::host
 #endif

@@ -13,7 +13,7 @@ namespace velk::host {
 namespace {
 
 constexpr const char* kHelp =
-    R"(usage: velk-host render [options] INPUT.png OUTPUT.png [NAME=VALUE ...]
+    R"(usage: velk-host render [options] [--] INPUT.png OUTPUT.png [NAME=VALUE ...]
        velk-host --help
 
 Renders INPUT.png through the effect module as a host would: global setup,
@@ -33,10 +33,20 @@ bytes per pixel at 8 bits per channel and 16 at 16 bits (8.2 and 16.7
 measured on pictures of 64 and 16 million pixels), 2 GB or 4 GB at the
 largest size, less at a downsample factor.
 
-OUTPUT.png is written whole or not at all: on any failure an existing file
-keeps its contents (INPUT.png too, when it is the same file). A device or a
-pipe, such as /dev/stdout, is written in place; the line that says what was
-written goes to standard error.
+INPUT.png "-" reads standard input. OUTPUT.png "-" (or /dev/stdout) writes
+to standard output as it is: appended with >>, after what came before in a
+group. The line that says what was written goes to standard error. A device
+or a pipe is written in place.
+
+Any other OUTPUT.png is written whole or not at all, as careful editors
+write: to a temporary file in its folder (mode 0600), synced, then renamed
+over it. On any failure, or on SIGINT, SIGTERM or SIGHUP (Ctrl+C), an
+existing file keeps its contents (INPUT.png too, when it is the same file)
+and no temporary file is left. A replaced file keeps its mode, owner, ACL
+and extended attributes; one that you may not write (as cp would refuse
+it) is refused before the render. Symbolic links are followed to the file
+they name (which may be new); other names of a hard-linked file keep the
+old picture.
 
 Parameters, by the names that the effect declares:
   Type=Individual | "Type=Width Height" | Type=1 | Type=2
@@ -51,16 +61,18 @@ Numbers are plain decimal: digits, with an optional '-', fraction and
 exponent (12, -0.5, 2.5e3). Each parameter and option is given once.
 
 Options (also as --option=VALUE):
-  --module PATH         the effect module (default: VELK_MODULE, else the
-                        module built beside this program)
+  --module PATH         the effect module, relative to the current folder
+                        (default: VELK_MODULE, else the module built beside
+                        this program)
   --downsample N/D      render at N/D of the layer's resolution on both axes,
   --downsample NX/DX,NY/DY  or per axis (0 < N <= D); the output PNG has the
                         downsampled size
   --threads N           the host's pixel iteration uses N threads (1 to 64)
   -h, --help            this text
+  --                    ends the options: a file may then start with '-'
 
 Exit status: 0 done, 1 a file, the module or the effect failed, 2 a bad
-option, parameter name or value.
+option, parameter name or value, 128 + N ended by signal N.
 )";
 
 // One line, whatever the message holds.
@@ -91,6 +103,7 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out,
   std::string problem;
   try {
     for (const std::string& argument : arguments) {
+      if (argument == "--") break;  // files and parameters from here on
       if (argument == "--help" || argument == "-h") {
         errno = 0;
         if (!(out << kHelp).flush()) {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "host/cli/host_cli.h"
+#include "host/cli/signal_cleanup.h"
 
 #if defined(_WIN32)
 #include "host/wide_text.h"
@@ -15,6 +16,7 @@ int wmain(int argc, wchar_t** argv) {
   for (int i = 1; i < argc; ++i) {
     arguments.push_back(velk::host::Utf8FromWide(argv[i]));
   }
+  velk::host::RemoveTemporaryFilesOnSignals();
   return velk::host::RunCli(arguments, std::cout, std::cerr);
 }
 #else
@@ -24,6 +26,7 @@ int main(int argc, char** argv) {
   // A file size limit makes a write fail (EFBIG), which the command reports
   // and cleans up after, instead of ending the program halfway.
   std::signal(SIGXFSZ, SIG_IGN);
+  velk::host::RemoveTemporaryFilesOnSignals();
   return velk::host::RunCli({argv + 1, argv + argc}, std::cout, std::cerr);
 }
 #endif

@@ -58,9 +58,15 @@ RenderOptions ParseRenderArguments(const std::vector<std::string>& arguments) {
   RenderOptions options;
   std::vector<std::string> positional;
   std::vector<std::string> seen;  // options and parameter names given
+  bool optionsEnded = false;      // by "--": all that follows is positional
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
-    if (argument.size() < 2 || argument[0] != '-') {
+    if (!optionsEnded && argument == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    // A lone "-" is standard input or output.
+    if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
       positional.push_back(argument);
       continue;
     }

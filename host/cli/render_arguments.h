@@ -40,8 +40,9 @@ struct RenderOptions {
 // Parses the arguments that follow "render":
 //   [--module PATH] [--downsample F[,F]] [--threads N]
 //   INPUT.png OUTPUT.png [NAME=VALUE ...]
-// Options may also be written --option=value, anywhere on the line. Throws
-// UsageError.
+// Options may also be written --option=value, anywhere on the line before a
+// "--", after which every argument is a file or NAME=VALUE. "-" is standard
+// input as INPUT.png and standard output as OUTPUT.png. Throws UsageError.
 RenderOptions ParseRenderArguments(const std::vector<std::string>& arguments);
 
 // "N/D" gives both axes, "NX/DX,NY/DY" each its own; a factor must lie in

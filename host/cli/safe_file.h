@@ -22,20 +22,38 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-// Opens `path` for reading bytes; throws FileError "cannot open PATH: ...".
+// Opens `path` for reading bytes; "-" is standard input (a copy of it, in
+// binary mode). Throws FileError "cannot open PATH: ...".
 File OpenToRead(const std::string& path);
 
-// The output file. A new or existing regular file (through any symbolic
-// links to it) is written to a temporary file in its folder, which replaces
-// it by a rename only once every byte is written, flushed and closed: a
-// failure leaves the path as it was and removes only the temporary file. The
-// replacement keeps an existing file's permissions; a new file gets those of
-// an ordinary create. An existing path that is no regular file (a device, a
-// FIFO, standard output) is written in place and never removed.
+// The output file, as careful editors write one.
+//
+// "-" is standard output, and so are /dev/stdout, /dev/fd/1 and
+// /proc/self/fd/1 (and a link to any of them): written through the
+// descriptor as it is, at its offset and in its append mode, never renamed
+// over. /dev/fd/N writes through descriptor N the same way. A device, a
+// FIFO or another process's descriptor is written in place.
+//
+// Any other path, through its symbolic links (followed one by one, a
+// relative one from its own folder; a link loop is an error), names a
+// regular file or nothing yet. It is written to a temporary file made in
+// its folder with mode 0600, which is flushed and synced, given the kept
+// attributes, and renamed over it only once every byte is there; then the
+// folder is synced. A failure or an ending signal leaves the path as it was
+// and removes only the temporary file. An existing file that the caller may
+// not write is refused as cp refuses it; one that is replaced keeps its
+// mode, its owner and group (where the caller may set them; setuid and
+// setgid only with them), its ACL and its extended attributes. A new file
+// gets the mode of an ordinary create. The checks run when the object is
+// made, before anything is written.
+//
+// On Windows every path is made absolute first; an existing file is
+// replaced with ReplaceFileW, which keeps its attributes and security, and
+// a read-only one is refused.
 class OutputFile {
  public:
-  // Throws FileError "cannot write PATH: ..." when the file or the
-  // temporary file cannot be made.
+  // Throws FileError "cannot write PATH: ..." when the path cannot be
+  // written, or "cannot create a temporary file in FOLDER: ...".
   explicit OutputFile(const std::string& path);
   ~OutputFile();  // without Commit(): removes the temporary file, if any
   OutputFile(const OutputFile&) = delete;
@@ -44,18 +62,14 @@ class OutputFile {
   // Writes bytes; the first failure is kept and reported by Commit().
   void Write(const void* data, std::size_t size);
 
-  // Flushes and closes the file and puts it in place; throws FileError for
-  // the first write, flush, close or rename that failed.
+  // Puts the file in place; throws FileError for the first write, flush,
+  // sync, attribute or rename that failed.
   void Commit();
 
  private:
-  [[noreturn]] void Fail(int error);
-
-  std::string path_;       // as given, for messages
-  std::string target_;     // the file that the temporary file replaces
-  std::string temporary_;  // empty when writing in place
-  std::FILE* stream_ = nullptr;
-  int error_ = 0;  // errno of the first failed write
+  struct Destination;  // what the system needs, per system
+  std::string path_;   // as given, for messages
+  std::unique_ptr<Destination> destination_;
 };
 
 }  // namespace velk::host

@@ -9,8 +9,11 @@
 #                    NAME=TARGET; afterwards it must hold exactly these and
 #                    the names in CREATED (PNG files), and each copy must be
 #                    byte for byte its source
+#   STDIN            a file (in WORK_DIR when relative) read as the input
+#                    stream
 #   STDOUT           a file (in WORK_DIR when relative) that takes the output
 #                    stream, through a pipe when PIPE is set
+#   ENV              NAME=VALUE pairs added to the program's environment
 #   FILE_SIZE_LIMIT  the run's file size limit (ulimit -f, 512-byte blocks)
 #   DEVICE           a character device that must still be one afterwards
 cmake_minimum_required(VERSION 3.25)
@@ -44,6 +47,9 @@ if(WORK_DIR)
 endif()
 
 set(command ${EMULATOR} ${PROGRAM} ${ARGUMENTS})
+if(ENV)
+  set(command ${CMAKE_COMMAND} -E env ${ENV} ${command})
+endif()
 if(FILE_SIZE_LIMIT)
   set(command sh -c "ulimit -f ${FILE_SIZE_LIMIT} && exec \"$@\"" sh
     ${command})
@@ -57,8 +63,13 @@ if(STDOUT)
   endif()
   set(out "")
 endif()
+set(input "")
+if(STDIN)
+  set(input INPUT_FILE ${STDIN})
+endif()
 execute_process(
   COMMAND ${command}
+  ${input}
   ${output}
   WORKING_DIRECTORY ${run_in}
   RESULTS_VARIABLE statuses

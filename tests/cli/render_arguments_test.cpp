@@ -48,6 +48,30 @@ TEST(RenderArguments, DefaultsAndFileNamesWithAnEqualsSign) {
   EXPECT_TRUE(options.assignments.empty());
 }
 
+// "--" ends the options: what follows is files and parameters, whatever
+// it starts with. A lone "-" is a file (standard input or output) anywhere.
+TEST(RenderArguments, DoubleDashEndsTheOptions) {
+  const struct {
+    Args arguments;
+    const char* input;
+    const char* output;
+    std::size_t assignments;
+  } cases[] = {
+      {{"--", "-in.png", "--out.png"}, "-in.png", "--out.png", 0},
+      {{"--threads=2", "--", "--threads", "-"}, "--threads", "-", 0},
+      {{"-", "-"}, "-", "-", 0},
+      {{"-", "--", "-", "--=1"}, "-", "-", 1},
+      {{"in.png", "--", "--", "Left=1"}, "in.png", "--", 1},
+  };
+  for (const auto& [arguments, input, output, assignments] : cases) {
+    SCOPED_TRACE(testing::PrintToString(arguments));
+    const RenderOptions options = ParseRenderArguments(arguments);
+    EXPECT_EQ(options.input, input);
+    EXPECT_EQ(options.output, output);
+    EXPECT_EQ(options.assignments.size(), assignments);
+  }
+}
+
 TEST(RenderArguments, BadLinesNameTheProblem) {
   const struct {
     Args arguments;
@@ -55,6 +79,9 @@ TEST(RenderArguments, BadLinesNameTheProblem) {
   } cases[] = {
       {{}, "missing INPUT.png"},
       {{"in.png"}, "missing OUTPUT.png"},
+      {{"--", "in.png"}, "missing OUTPUT.png"},
+      {{"in.png", "--", "out.png", "--threads"},
+       "expected NAME=VALUE, got \"--threads\""},
       {{"in.png", "out.png", "--bogus"}, "\"--bogus\""},
       {{"-x", "in.png", "out.png"}, "\"-x\""},
       {{"in.png", "out.png", "--threads"}, "--threads needs a value"},
