@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <cstdlib>
 #include <exception>
 #include <mutex>
 #include <new>
@@ -28,21 +29,49 @@ constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
 constexpr std::size_t kThreadsMemory = std::size_t{64} << 20;
 
 // A filtered byte's cost: its distance from 0 as a signed byte.
-unsigned Cost(std::uint8_t value) { return value < 128 ? value : 256 - value; }
+int Cost(int filtered) { return std::abs(static_cast<std::int8_t>(filtered)); }
 
-std::uint8_t Filtered(Filter filter, std::uint8_t value, int left, int up,
-                      int upLeft) {
-  switch (filter) {
+// The Paeth predictor without branches, so that the loops below vectorize.
+int PaethOf(int left, int up, int upLeft) {
+  const int toLeft = std::abs(up - upLeft);
+  const int toUp = std::abs(left - upLeft);
+  const int toUpLeft = std::abs(left + up - 2 * upLeft);
+  const int upOrUpLeft = toUp <= toUpLeft ? up : upLeft;
+  return toLeft <= toUp && toLeft <= toUpLeft ? left : upOrUpLeft;
+}
+
+// The prediction of each filter type from the bytes to the left, above, and
+// above to the left.
+template <Filter kFilter>
+int Prediction(int left, int up, int upLeft) {
+  switch (kFilter) {
     case kSub:
-      return static_cast<std::uint8_t>(value - left);
+      return left;
     case kUp:
-      return static_cast<std::uint8_t>(value - up);
+      return up;
     case kAverage:
-      return static_cast<std::uint8_t>(value - ((left + up) >> 1));
+      return (left + up) >> 1;
     case kPaeth:
-      return static_cast<std::uint8_t>(value - Paeth(left, up, upLeft));
+      return PaethOf(left, up, upLeft);
     default:
-      return value;
+      return 0;
+  }
+}
+
+// Filters a row with kFilter into `out`; the first `distance` bytes have
+// nothing to their left.
+template <Filter kFilter>
+void ApplyFilter(const std::uint8_t* row, const std::uint8_t* previous,
+                 std::size_t size, std::size_t distance, std::uint8_t* out) {
+  const std::size_t first = std::min(distance, size);
+  for (std::size_t i = 0; i < first; ++i) {
+    out[i] = static_cast<std::uint8_t>(row[i] -
+                                       Prediction<kFilter>(0, previous[i], 0));
+  }
+  for (std::size_t i = first; i < size; ++i) {
+    out[i] = static_cast<std::uint8_t>(
+        row[i] - Prediction<kFilter>(row[i - distance], previous[i],
+                                     previous[i - distance]));
   }
 }
 
@@ -194,27 +223,35 @@ struct Shared {
 
 void FilterRow(const std::uint8_t* row, const std::uint8_t* previous,
                std::size_t size, std::size_t distance, std::uint8_t* out) {
+  // The sum of each filter's costs, in one pass without branches.
   std::uint64_t sums[kFilterTypes] = {};
-  for (std::size_t i = 0; i < size; ++i) {
-    const int left = i >= distance ? row[i - distance] : 0;
-    const int up = previous[i];
-    const int upLeft = i >= distance ? previous[i - distance] : 0;
-    const std::uint8_t value = row[i];
+  const auto add = [&sums](int value, int left, int up, int upLeft) {
     sums[kNone] += Cost(value);
-    sums[kSub] += Cost(static_cast<std::uint8_t>(value - left));
-    sums[kUp] += Cost(static_cast<std::uint8_t>(value - up));
-    sums[kAverage] +=
-        Cost(static_cast<std::uint8_t>(value - ((left + up) >> 1)));
-    sums[kPaeth] +=
-        Cost(static_cast<std::uint8_t>(value - Paeth(left, up, upLeft)));
+    sums[kSub] += Cost(value - left);
+    sums[kUp] += Cost(value - up);
+    sums[kAverage] += Cost(value - ((left + up) >> 1));
+    sums[kPaeth] += Cost(value - PaethOf(left, up, upLeft));
+  };
+  const std::size_t first = std::min(distance, size);
+  for (std::size_t i = 0; i < first; ++i) add(row[i], 0, previous[i], 0);
+  for (std::size_t i = first; i < size; ++i) {
+    add(row[i], row[i - distance], previous[i], previous[i - distance]);
   }
   const auto filter =
       static_cast<Filter>(std::min_element(sums, sums + kFilterTypes) - sums);
   out[0] = filter;
-  for (std::size_t i = 0; i < size; ++i) {
-    const int left = i >= distance ? row[i - distance] : 0;
-    const int upLeft = i >= distance ? previous[i - distance] : 0;
-    out[i + 1] = Filtered(filter, row[i], left, previous[i], upLeft);
+  switch (filter) {
+    case kNone:
+      std::copy(row, row + size, out + 1);
+      return;
+    case kSub:
+      return ApplyFilter<kSub>(row, previous, size, distance, out + 1);
+    case kUp:
+      return ApplyFilter<kUp>(row, previous, size, distance, out + 1);
+    case kAverage:
+      return ApplyFilter<kAverage>(row, previous, size, distance, out + 1);
+    case kPaeth:
+      return ApplyFilter<kPaeth>(row, previous, size, distance, out + 1);
   }
 }
 

@@ -8,6 +8,8 @@
 #include <spng.h>
 #endif
 
+#include "host/cli/png_image_data.h"
+#include "host/cli/png_image_encoder.h"
 #include "tests/cli/cli_fixture.h"
 
 namespace velk::test {
@@ -58,6 +60,67 @@ bool Light(int x, int y) { return (x / 32 + y / 32) % 2 == 0; }
 
 const int kProbes[][2] = {{0, 0},   {255, 159}, {31, 31}, {32, 31},
                           {40, 10}, {200, 100}, {129, 70}};
+
+// A row that one filter type predicts exactly is written with that type,
+// and the reader's unfilter gives the row back: every type, at every byte
+// distance of a pixel, with rows shorter and longer than one pixel.
+TEST(PngIo, WriterFiltersARowWithTheTypeThatPredictsIt) {
+  std::uint32_t state = 12345;
+  const auto random = [&state]() {
+    state = state * 1103515245u + 12345u;
+    return static_cast<std::uint8_t>(state >> 16);
+  };
+  int chosen[host::png::kFilterTypes] = {};
+  for (int type = 0; type < host::png::kFilterTypes; ++type) {
+    for (const std::size_t distance : {1, 2, 3, 4, 6, 8}) {
+      for (const std::size_t size :
+           {std::size_t{1}, distance, 40 * distance + 3}) {
+        SCOPED_TRACE(testing::Message() << "type " << type << ", distance "
+                                        << distance << ", size " << size);
+        // Bytes of five values, so that the Paeth predictor meets ties.
+        std::vector<std::uint8_t> previous(size);
+        for (std::uint8_t& byte : previous) byte = random() % 5 * 50;
+        // Each byte after the first pixel as the type predicts it, so that
+        // its costs are 0 there; type 0 (none) gets a row of zeros.
+        std::vector<std::uint8_t> row(size);
+        for (std::size_t i = 0; i < size; ++i) {
+          const int a = i >= distance ? row[i - distance] : 0;
+          const int b = previous[i];
+          const int c = i >= distance ? previous[i - distance] : 0;
+          const int p = a + b - c;
+          const int pa = std::abs(p - a), pb = std::abs(p - b),
+                    pc = std::abs(p - c);
+          const int predictions[] = {0, a, b, (a + b) / 2,
+                                     pa <= pb && pa <= pc ? a
+                                     : pb <= pc           ? b
+                                                          : c};
+          row[i] = type != 0 && i < distance
+                       ? static_cast<std::uint8_t>(random() % 5 * 50)
+                       : static_cast<std::uint8_t>(predictions[type]);
+        }
+        std::vector<std::uint8_t> out(size + 1);
+        host::png::FilterRow(row.data(), previous.data(), size, distance,
+                             out.data());
+        // Past the first pixel, the type chosen predicts the row as well:
+        // this one, or one of a lower number that gives the same bytes.
+        if (size > distance) {
+          EXPECT_LE(out[0], type);
+          chosen[out[0]] += out[0] == type;
+        }
+        for (std::size_t i = distance; i < size; ++i) {
+          EXPECT_EQ(out[i + 1], 0) << i;
+        }
+        std::vector<std::uint8_t> back(out.begin() + 1, out.end());
+        host::png::Unfilter(static_cast<host::png::Filter>(out[0]), back.data(),
+                            previous.data(), size, distance);
+        EXPECT_EQ(back, row);
+      }
+    }
+  }
+  for (int type = 0; type < host::png::kFilterTypes; ++type) {
+    EXPECT_GT(chosen[type], 0) << "type " << type << " never chosen";
+  }
+}
 
 TEST(PngIo, ReadsEightBitRgbWithoutAlphaAsOpaque) {
   const Picture picture = ReadPng(SamplePath("gradient-rgb8.png"));
