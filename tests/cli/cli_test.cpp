@@ -32,13 +32,16 @@ using png::ImageData;
 using png::kEnd;
 
 TEST(Cli, HelpSaysTheLargestPicture) {
-  const CliRun run = RunCommandLine({"render", "--help"});
-  EXPECT_EQ(run.status, host::kExitOk);
-  EXPECT_EQ(run.err, "");
-  EXPECT_NE(run.out.find("usage: velk-host render"), std::string::npos);
-  EXPECT_NE(run.out.find("The largest picture it takes has " +
-                         std::to_string(host::kMaxPixels) + " pixels"),
-            std::string::npos);
+  for (const char* help : {"--help", "-h"}) {
+    SCOPED_TRACE(help);
+    const CliRun run = RunCommandLine({"render", help});
+    EXPECT_EQ(run.status, host::kExitOk);
+    EXPECT_EQ(run.err, "");
+    EXPECT_NE(run.out.find("usage: velk-host render"), std::string::npos);
+    EXPECT_NE(run.out.find("The largest picture it takes has " +
+                           std::to_string(host::kMaxPixels) + " pixels"),
+              std::string::npos);
+  }
 }
 
 // A stream that takes nothing, as a full disk does.
@@ -316,6 +319,48 @@ TEST(Cli, BadInputGetsOneLineNamingTheProblem) {
        host::kExitFailed,
        "as PNG: no IDAT chunk",
        File({grey, kEnd})},
+      {{"render", "IN", output},
+       host::kExitFailed,
+       "as PNG: no PNG signature at the start",
+       File({grey, ImageData(kOneGrey), kEnd}).replace(7, 1, "\r")},
+      {{"render", "IN", output},
+       host::kExitFailed,
+       "as PNG: the first chunk is tEXt, not IHDR",
+       File({Chunk("tEXt", "a"), grey, ImageData(kOneGrey), kEnd})},
+      {{"render", "IN", output},
+       host::kExitFailed,
+       "as PNG: tRNS chunk after IDAT",
+       File({grey, ImageData(kOneGrey), Chunk("tRNS", std::string(2, '\0')),
+             kEnd})},
+      {{"render", "IN", output},
+       host::kExitFailed,
+       "as PNG: PLTE chunk after tRNS",
+       File({Header(1, 1, 8, 2), Chunk("tRNS", std::string(6, '\0')),
+             onePaletteEntry, ImageData(std::string(4, '\0')), kEnd})},
+      {{"render", "IN", output},
+       host::kExitFailed,
+       "as PNG: PLTE chunk in a greyscale PNG",
+       File({Header(1, 1, 8, 4), onePaletteEntry,
+             ImageData(std::string(3, '\0')), kEnd})},
+      {{"render", "IN", output},
+       host::kExitFailed,
+       "as PNG: IHDR gives bit depth 4, which colour type 4 does not allow",
+       File({Header(1, 1, 4, 4), ImageData(kOneGrey), kEnd})},
+      {{"render", "IN", output},
+       host::kExitFailed,
+       "as PNG: tRNS chunk of 2 bytes, not 6 for colour type 2",
+       File({Header(1, 1, 8, 2), Chunk("tRNS", std::string(2, '\0')),
+             ImageData(std::string(4, '\0')), kEnd})},
+      {{"render", "IN", output},
+       host::kExitFailed,
+       "as PNG: PLTE chunk of 771 bytes, not 1 to 256 entries of 3 bytes",
+       File({palette, Chunk("PLTE", std::string(771, 'p')), ImageData(kOneGrey),
+             kEnd})},
+      {{"render", "IN", output},
+       host::kExitFailed,
+       "as PNG: palette index 2 past a palette of 2 entries",
+       File({Header(4, 1, 2, 3), Chunk("PLTE", "abcdef"),
+             ImageData(std::string("\0\x18", 2)), kEnd})},
       // Too large for the render: refused when the header is read, before
       // any decoding.
       {{"render", "IN", output},
