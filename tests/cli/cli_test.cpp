@@ -789,6 +789,54 @@ TEST(Cli, OutputKeepsLinksAndPermissions) {
   EXPECT_EQ(ReadPng(target).width, 256);
 }
 
+// Short of memory wherever the limit falls, the command ends with status 1
+// and one line, leaving the old output whole and no temporary file, or
+// writes the picture; it never ends by a signal.
+TEST(Cli, ShortOfMemoryTheCommandFailsCleanlyOrRenders) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "a sanitizer's runtime needs more address space than the "
+                  "limits leave";
+#endif
+  const std::string folder = ScratchPath("memory");
+  FreshFolder(folder);
+  const std::string input = folder + "/in.png";
+  const std::string output = folder + "/out.png";
+  const std::string said = folder + "/said.txt";
+  WritePng(input, PatternPicture(1000, 800, false));
+  const std::vector<std::string> arguments = {"render",    input, output,
+                                              "--threads", "4",   "Left=3"};
+  ASSERT_EQ(RunProgram(arguments), 0);
+  const std::string rendered = ReadFileBytes(output);
+  const std::string old = "the picture before";
+  int wrote = 0;
+  int failed = 0;
+  for (std::size_t megabytes = 8; megabytes <= 40; ++megabytes) {
+    SCOPED_TRACE(testing::Message() << megabytes << " MB");
+    WriteFileBytes(output, old);
+    ProgramOptions options;
+    options.addressSpace = megabytes << 20;
+    options.standardError =
+        open(said.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int status = RunProgram(arguments, options);
+    close(options.standardError);
+    ASSERT_TRUE(WIFEXITED(status)) << "wait status " << status;
+    const std::string err = ReadFileBytes(said);
+    if (WEXITSTATUS(status) == 0) {
+      EXPECT_EQ(ReadFileBytes(output), rendered);
+      ++wrote;
+    } else {
+      EXPECT_EQ(WEXITSTATUS(status), host::kExitFailed);
+      EXPECT_EQ(err.rfind("velk-host: error: ", 0), 0u) << err;
+      EXPECT_EQ(err.find('\n'), err.size() - 1) << err;
+      EXPECT_EQ(ReadFileBytes(output), old);
+      ++failed;
+    }
+    EXPECT_EQ(TemporaryFilesIn(folder), std::vector<std::string>());
+  }
+  EXPECT_GT(wrote, 0);
+  EXPECT_GT(failed, 0);
+}
+
 // What the program says on its error stream, run as ProgramUser().
 struct UserRun {
   int status;  // the wait status

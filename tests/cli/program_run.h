@@ -71,6 +71,7 @@ struct ProgramOptions {
   std::vector<std::string> environment;  // NAME=VALUE, added
   bool asProgramUser = false;            // as ProgramUser()
   int standardError = -1;                // a descriptor, else inherited
+  std::size_t addressSpace = 0;          // its limit in bytes (prlimit --as)
 };
 
 // Starts velk-host with `arguments`; returns its process id, or -1.
@@ -80,6 +81,11 @@ inline pid_t StartProgram(const std::vector<std::string>& arguments,
   if (options.asProgramUser && RunningAsRoot()) {
     line = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534",
             "--clear-groups", "--"};
+  }
+  if (options.addressSpace > 0) {
+    line.insert(line.end(),
+                {"/usr/bin/prlimit",
+                 "--as=" + std::to_string(options.addressSpace), "--"});
   }
   line.push_back(VELK_HOST_PROGRAM);
   line.insert(line.end(), arguments.begin(), arguments.end());
