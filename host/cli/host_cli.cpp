@@ -29,9 +29,10 @@ kept, or 8.
 
 The largest picture it takes has 250000000 pixels (20000x12500, say). The
 command holds the input layer and the output image and a few rows: about 8
-bytes per pixel at 8 bits per channel and 16 at 16 bits (8.2 and 16.7
+bytes per pixel at 8 bits per channel and 16 at 16 bits (8.2 and 16.9
 measured on pictures of 64 and 16 million pixels), 2 GB or 4 GB at the
-largest size, less at a downsample factor.
+largest size, less at a downsample factor. The PNG is deflated on one
+thread a processor.
 
 INPUT.png "-" reads standard input. OUTPUT.png "-" (or /dev/stdout) writes
 to standard output as it is: appended with >>, after what came before in a
