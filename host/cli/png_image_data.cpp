@@ -92,6 +92,11 @@ std::string RowDecoder::CompleteRow() {
 }
 
 std::string RowDecoder::Take(const std::uint8_t* data, std::size_t size) {
+  if (fault_.empty()) fault_ = Inflate(data, size);
+  return fault_;
+}
+
+std::string RowDecoder::Inflate(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return "";
   if (ended_) return "data after the end of the compressed image data";
   zlib_.next_in = const_cast<std::uint8_t*>(data);

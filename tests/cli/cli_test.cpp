@@ -65,6 +65,21 @@ TEST(Cli, HelpThatCannotBeWrittenIsAFailure) {
 // The pixels of a 1x1 grey picture of 8 bits, filter byte first.
 const std::string kOneGrey("\0\x07", 2);
 
+// `height` rows of `width` bytes that do not compress, each with filter
+// type 0 but the first, which has `firstFilter`.
+std::string NoiseRows(int width, int height, char firstFilter) {
+  std::string rows;
+  std::uint32_t state = 1;
+  for (int y = 0; y < height; ++y) {
+    rows += y == 0 ? firstFilter : '\0';
+    for (int x = 0; x < width; ++x) {
+      state = state * 1103515245u + 12345u;
+      rows += static_cast<char>(state >> 23);
+    }
+  }
+  return rows;
+}
+
 // Failures that come before the effect runs: one line on the error stream,
 // the exit status, no output file.
 TEST(Cli, BadInputGetsOneLineNamingTheProblem) {
@@ -361,6 +376,11 @@ TEST(Cli, BadInputGetsOneLineNamingTheProblem) {
        "as PNG: palette index 2 past a palette of 2 entries",
        File({Header(4, 1, 2, 3), Chunk("PLTE", "abcdef"),
              ImageData(std::string("\0\x18", 2)), kEnd})},
+      // A fault early in an IDAT chunk that the reader takes in pieces.
+      {{"render", "IN", output},
+       host::kExitFailed,
+       "as PNG: unknown filter type 5 in row 0",
+       File({Header(300, 300, 8, 0), ImageData(NoiseRows(300, 300, 5)), kEnd})},
       // Too large for the render: refused when the header is read, before
       // any decoding.
       {{"render", "IN", output},

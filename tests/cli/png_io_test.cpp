@@ -541,6 +541,24 @@ TEST(PngIo, GeneratedCorpusGivesTheOraclesPixels) {
             ASSERT_EQ(picture16.rgba, *expected);
             ++read;
 
+            // Read at a downsample factor, each layer pixel is the picture
+            // pixel at x D / N, y D / N.
+            const DownsampleFactor factors[] = {{1, 2}, {2, 3}, {1, 3}, {5, 7}};
+            const DownsampleFactor fx = factors[seed % 4];
+            const DownsampleFactor fy = factors[seed / 4 % 4];
+            const Picture shown = ReadPng(path, fx, fy);
+            for (std::int32_t y = 0; y < shown.height; ++y) {
+              for (std::int32_t x = 0; x < shown.width; ++x) {
+                const std::size_t from =
+                    4 *
+                    (std::size_t{y * fy.denominator / fy.numerator} * width +
+                     x * fx.denominator / fx.numerator);
+                ASSERT_TRUE(std::equal(shown.At(x, y), shown.At(x, y) + 4,
+                                       expected->begin() + from))
+                    << x << "," << y;
+              }
+            }
+
             // Damaged variants of some of them: refused by both.
             if (seed % 5 != 0) continue;
             std::vector<std::pair<Damage, std::string>> damaged = {
