@@ -45,13 +45,6 @@ const host::EffectModule& Module() {
   return module;
 }
 
-const FrameCase& Find(int depth, FrameWork work) {
-  for (const FrameCase& frameCase : FrameCases()) {
-    if (frameCase.depth == depth && frameCase.work == work) return frameCase;
-  }
-  return FrameCases().front();
-}
-
 // The baseline's pixel function: the least a per-pixel effect can do.
 template <typename Pixel>
 ErrorCode CopyPixel(void* /*refcon*/, std::int32_t /*x*/, std::int32_t /*y*/,
@@ -76,11 +69,6 @@ const FrameCase* FindFrameCase(const std::string& name) {
     if (frameCase.name == name) return &frameCase;
   }
   return nullptr;
-}
-
-const FrameCase& CopyCase(int depth) { return Find(depth, FrameWork::kCopy); }
-const FrameCase& MemcpyCase(int depth) {
-  return Find(depth, FrameWork::kMemcpy);
 }
 
 FrameRunner::FrameRunner(const FrameCase& frameCase, std::int32_t width,

@@ -40,9 +40,6 @@ struct FrameCase {
 const std::vector<FrameCase>& FrameCases();
 // The case of that name, or null.
 const FrameCase* FindFrameCase(const std::string& name);
-// The bare-copy and memcpy cases of a depth.
-const FrameCase& CopyCase(int depth);
-const FrameCase& MemcpyCase(int depth);
 
 // A stand-in host that has run global setup and parameter setup, with a
 // width x height layer of the case's depth, filled with a pixel pattern, and

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <string>
 #include <thread>
@@ -36,10 +37,11 @@ struct Noise {
 
 void Smooth(ImageRecord& image) {
   for (std::int32_t y = 0; y < image.height; ++y) {
+    const double v = static_cast<double>(y) / image.height;
+    Pixel8* row = velk::host::PixelAt<Pixel8>(image, 0, y);
     for (std::int32_t x = 0; x < image.width; ++x) {
       const double u = static_cast<double>(x) / image.width;
-      const double v = static_cast<double>(y) / image.height;
-      *velk::host::PixelAt<Pixel8>(image, x, y) = {
+      row[x] = {
           static_cast<std::uint8_t>(200 + 55 * std::sin(6.0 * u * v)),
           static_cast<std::uint8_t>(255 * u),
           static_cast<std::uint8_t>(255 * v),
@@ -52,10 +54,13 @@ template <typename Pixel>
 void Noisy(ImageRecord& image, std::uint64_t seed) {
   Noise noise{seed};
   for (std::int32_t y = 0; y < image.height; ++y) {
-    auto* row = reinterpret_cast<std::uint64_t*>(
+    auto* row = reinterpret_cast<std::uint8_t*>(
         velk::host::PixelAt<Pixel>(image, 0, y));
-    const std::size_t words = image.width * sizeof(Pixel) / 8;
-    for (std::size_t i = 0; i < words; ++i) row[i] = noise.Next();
+    const std::size_t bytes = image.width * sizeof(Pixel);
+    for (std::size_t i = 0; i + 8 <= bytes; i += 8) {
+      const std::uint64_t word = noise.Next();
+      std::memcpy(row + i, &word, 8);
+    }
   }
 }
 

@@ -4,12 +4,15 @@
 
 #include <cstdint>
 
+#include "abi/entry_points.h"
+
 namespace velk {
 
 constexpr const char* kEffectName = "Velk";
 constexpr const char* kEffectMatchName = "ADBE Velk";
 constexpr const char* kEffectCategory = "ORVANE";
-constexpr const char* kEffectEntryPoint = "EffectMain";
+// The entry point that the host is told of is the module's export.
+constexpr const char* kEffectEntryPoint = kEffectMainExport;
 constexpr std::int32_t kEffectKind = 0x65464B54;  // 'eFKT'
 constexpr std::int32_t kInterfaceVersionMajor = 13;
 constexpr std::int32_t kInterfaceVersionMinor = 25;

@@ -102,17 +102,10 @@ std::string EffectModule::DefaultPath() {
     return Utf8FromWide(fromEnvironment);
   }
   // Beside the program: its own folder, not the loader's search order.
-  std::wstring program(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(nullptr, program.data(),
-                                            static_cast<DWORD>(program.size()));
-    if (length == 0) return VELK_DEFAULT_MODULE;
-    if (length < program.size()) {
-      program.resize(length);
-      break;
-    }
-    program.resize(program.size() * 2);
-  }
+  std::wstring program = FilledText([](wchar_t* buffer, DWORD size) {
+    return GetModuleFileNameW(nullptr, buffer, size);
+  });
+  if (program.empty()) return VELK_DEFAULT_MODULE;
   program.resize(program.find_last_of(L"\\/") + 1);
   return Utf8FromWide(program) + VELK_DEFAULT_MODULE;
 #else

@@ -45,17 +45,10 @@ std::string SystemMessage(unsigned long error) {
 }
 
 std::wstring FullPath(const std::wstring& path) {
-  for (DWORD size = 260;;) {
-    std::wstring full(size, L'\0');
-    const DWORD length =
-        GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
-    if (length == 0) return path;
-    if (length < size) {
-      full.resize(length);
-      return full;
-    }
-    size = length;  // the size it needs, its closing zero included
-  }
+  const std::wstring full = FilledText([&path](wchar_t* buffer, DWORD size) {
+    return GetFullPathNameW(path.c_str(), size, buffer, nullptr);
+  });
+  return full.empty() ? path : full;
 }
 
 }  // namespace velk::host

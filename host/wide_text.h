@@ -3,6 +3,7 @@
 #pragma once
 
 #if defined(_WIN32)
+#include <algorithm>
 #include <string>
 
 namespace velk::host {
@@ -18,6 +19,24 @@ std::string Utf8FromWide(const std::wstring& text);
 // line and without a closing full stop; "Windows error N" when it says
 // nothing.
 std::string SystemMessage(unsigned long error);
+
+// The text that a Windows call writes into a buffer: `fill(buffer, size)`
+// answers the length written, a length of at least `size` when the buffer
+// is too short (grown then, and the call made again), or 0 when it fails,
+// which gives an empty text.
+template <typename Fill>
+std::wstring FilledText(Fill fill) {
+  for (std::wstring text(260, L'\0');;) {
+    const unsigned long length =
+        fill(text.data(), static_cast<unsigned long>(text.size()));
+    if (length == 0) return {};
+    if (length < text.size()) {
+      text.resize(length);
+      return text;
+    }
+    text.resize(std::max<std::size_t>(length + 1, 2 * text.size()));
+  }
+}
 
 // `path` made absolute (GetFullPathNameW): relative to the current folder,
 // or to the current folder of its drive ("C:name"). `path` itself when the

@@ -109,7 +109,7 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out,
         errno = 0;
         if (!(out << kHelp).flush()) {
           throw FileError(std::string("cannot write to standard output: ") +
-                          std::strerror(errno != 0 ? errno : EIO));
+                          std::strerror(LastErrno()));
         }
         return kExitOk;
       }

@@ -1,5 +1,7 @@
 #include "host/cli/kept_attributes_posix.h"
 
+#include "host/cli/safe_file.h"
+
 #if !defined(_WIN32)
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -15,7 +17,7 @@ namespace {
 
 // "WHAT of FILE: REASON" from errno.
 std::string Failed(const std::string& what, const std::string& file) {
-  return what + " of " + file + ": " + std::strerror(errno != 0 ? errno : EIO);
+  return what + " of " + file + ": " + std::strerror(LastErrno());
 }
 
 // The names of `file`'s extended attributes, each ended by '\0'; false

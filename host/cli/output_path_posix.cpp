@@ -38,10 +38,6 @@ namespace {
 // As many links as the system follows in one path.
 constexpr int kMaxLinks = 40;
 
-[[noreturn]] void Fail(const std::string& path, int error) {
-  throw FileError("cannot write " + path + ": " + std::strerror(error));
-}
-
 // The descriptor that `digits` names, or -1.
 int DescriptorNumber(const std::string& digits) {
   if (digits.empty() || digits.size() > 9) return -1;
@@ -114,14 +110,17 @@ bool ReadLink(int folder, const std::string& name, std::string& text) {
   }
 }
 
-// The folder part of `shown` for messages: "." for a plain name.
+}  // namespace
+
+void FailToWrite(const std::string& path, int error) {
+  throw FileError("cannot write " + path + ": " + std::strerror(error));
+}
+
 std::string FolderShown(const std::string& shown) {
   const std::size_t slash = shown.find_last_of('/');
   if (slash == std::string::npos) return ".";
   return slash == 0 ? "/" : shown.substr(0, slash);
 }
-
-}  // namespace
 
 OutputPath ResolveOutputPath(const std::string& path) {
   OutputPath out;
@@ -131,10 +130,10 @@ OutputPath ResolveOutputPath(const std::string& path) {
     out.descriptor = 1;
     return out;
   }
-  if (path.empty()) Fail(path, ENOENT);
+  if (path.empty()) FailToWrite(path, ENOENT);
   std::string text = path;  // the next hop, relative to out.folder
   out.folder = OpenFolder(AT_FDCWD, ".");
-  if (!out.folder.open()) Fail(path, errno);
+  if (!out.folder.open()) FailToWrite(path, errno);
   for (int hop = 0; hop <= kMaxLinks; ++hop) {
     const int alias = text[0] == '/' ? DescriptorAlias(text) : -1;
     if (alias >= 0) {
@@ -148,22 +147,21 @@ OutputPath ResolveOutputPath(const std::string& path) {
     if (slash != std::string::npos) {
       Descriptor folder = OpenFolder(out.folder.get(),
                                      slash == 0 ? "/" : text.substr(0, slash));
-      if (!folder.open()) Fail(path, errno);
+      if (!folder.open()) FailToWrite(path, errno);
       out.folder = std::move(folder);
     }
-    out.shownFolder = FolderShown(out.shown);
     struct stat information {};
     if (out.name.empty() || out.name == "." || out.name == "..") {
       // A name that can only be a folder.
       if (fstatat(out.folder.get(), out.name.empty() ? "." : out.name.c_str(),
                   &information, 0) != 0) {
-        Fail(path, errno);
+        FailToWrite(path, errno);
       }
-      Fail(path, S_ISDIR(information.st_mode) ? EISDIR : ENOTDIR);
+      FailToWrite(path, S_ISDIR(information.st_mode) ? EISDIR : ENOTDIR);
     }
     if (fstatat(out.folder.get(), out.name.c_str(), &information,
                 AT_SYMLINK_NOFOLLOW) != 0) {
-      if (errno != ENOENT) Fail(path, errno);
+      if (errno != ENOENT) FailToWrite(path, errno);
       out.kind = OutputPath::Kind::kCreate;
       return out;
     }
@@ -181,20 +179,21 @@ OutputPath ResolveOutputPath(const std::string& path) {
         }
         return out;
       }
-      if (!ReadLink(out.folder.get(), out.name, text)) Fail(path, errno);
-      if (text.empty()) Fail(path, ENOENT);
-      out.shown = text[0] == '/'           ? text
-                  : out.shownFolder == "." ? text
-                  : out.shownFolder == "/" ? "/" + text
-                                           : out.shownFolder + "/" + text;
+      if (!ReadLink(out.folder.get(), out.name, text)) FailToWrite(path, errno);
+      if (text.empty()) FailToWrite(path, ENOENT);
+      const std::string folder = FolderShown(out.shown);
+      out.shown = text[0] == '/'  ? text
+                  : folder == "." ? text
+                  : folder == "/" ? "/" + text
+                                  : folder + "/" + text;
       continue;
     }
-    if (S_ISDIR(information.st_mode)) Fail(path, EISDIR);
+    if (S_ISDIR(information.st_mode)) FailToWrite(path, EISDIR);
     out.kind = S_ISREG(information.st_mode) ? OutputPath::Kind::kReplace
                                             : OutputPath::Kind::kInPlace;
     return out;
   }
-  Fail(path, ELOOP);
+  FailToWrite(path, ELOOP);
 }
 
 }  // namespace velk::host

@@ -46,12 +46,17 @@ struct OutputPath {
     kCreate,
   };
   Kind kind = Kind::kCreate;
-  int descriptor = -1;      // kDescriptor: the process's own descriptor
-  Descriptor folder;        // the others: the folder that holds `name`
-  std::string name;         // the file's name in `folder`
-  std::string shown;        // the file, through the links, for messages
-  std::string shownFolder;  // its folder, for messages
+  int descriptor = -1;  // kDescriptor: the process's own descriptor
+  Descriptor folder;    // the others: the folder that holds `name`
+  std::string name;     // the file's name in `folder`
+  std::string shown;    // the file, through the links, for messages
 };
+
+// Throws FileError "cannot write PATH: " and the text of `error`.
+[[noreturn]] void FailToWrite(const std::string& path, int error);
+
+// The folder part of a path shown in messages: "." for a plain name.
+std::string FolderShown(const std::string& shown);
 
 // Resolves `path`. Throws FileError "cannot write PATH: ..." when a folder
 // on the way is missing, a link cannot be read or leads round in a loop,

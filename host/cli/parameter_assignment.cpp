@@ -93,10 +93,11 @@ std::string RangeText(const CoordinateRange& range) {
   return "from " + Number(range.low) + " to " + Number(range.high);
 }
 
-// A coordinate in layer pixels as 16.16 fixed point at `factor`.
+// A coordinate in layer pixels, within `range`, as 16.16 fixed point at
+// `factor`.
 bool ToFixed(const std::string& text, DownsampleFactor factor,
-             std::int32_t& fixed, NumberText& result) {
-  const CoordinateRange range(factor);
+             const CoordinateRange& range, std::int32_t& fixed,
+             NumberText& result) {
   double pixels = 0;
   result = ParseReal(text, range.low, range.high, pixels);
   if (result != NumberText::kInRange) return false;
@@ -131,8 +132,8 @@ void AssignPoint(ParamDefinition& definition, const std::string& name,
   std::int32_t fixedX = 0;
   std::int32_t fixedY = 0;
   NumberText result = NumberText::kInRange;
-  if (!ToFixed(value.substr(0, comma), factorX, fixedX, result) ||
-      !ToFixed(value.substr(comma + 1), factorY, fixedY, result)) {
+  if (!ToFixed(value.substr(0, comma), factorX, rangeX, fixedX, result) ||
+      !ToFixed(value.substr(comma + 1), factorY, rangeY, fixedY, result)) {
     BadValue(name, value, expected, Fault(result));
   }
   definition.point.xValue = fixedX;

@@ -42,7 +42,7 @@ ChunkReader::ChunkReader(std::FILE* file, const std::string& path,
   for (;;) {
     const Chunk chunk = NextChunk();
     if (chunk.type == "IDAT") {
-      if (header_.colourType == kPalette && !havePalette_) {
+      if (header_.colourType == kPalette && colours_.palette.empty()) {
         fault_ = "no PLTE chunk before IDAT in a palette PNG";
       }
       next_ = chunk;
@@ -66,7 +66,7 @@ ChunkReader::ChunkReader(std::FILE* file, const std::string& path,
 
 void ChunkReader::ReadImageData(const DataSink& take) {
   while (next_.type == "IDAT") {
-    ReadData(next_, fault_.empty() ? &take : nullptr);
+    ReadData(next_, &take);
     next_ = NextChunk();
   }
 }
@@ -101,8 +101,7 @@ std::size_t ChunkReader::Read(void* data, std::size_t size) {
   errno = 0;
   const std::size_t count = std::fread(data, 1, size, file_);
   if (count < size && std::ferror(file_)) {
-    throw FileError("cannot read " + path_ + ": " +
-                    std::strerror(errno != 0 ? errno : EIO));
+    throw FileError("cannot read " + path_ + ": " + std::strerror(LastErrno()));
   }
   return count;
 }
@@ -124,10 +123,9 @@ ChunkReader::Chunk ChunkReader::NextChunk() {
     Damaged(chunk.type + " chunk length " + std::to_string(chunk.length) +
             " is over 2147483647");
   }
-  if (first_ && chunk.type != "IHDR") {
+  if (header_.depth == 0 && chunk.type != "IHDR") {  // the file's first chunk
     Damaged("the first chunk is " + chunk.type + ", not IHDR");
   }
-  first_ = false;
   CheckLength(chunk);
   return chunk;
 }
@@ -247,7 +245,7 @@ void ChunkReader::TakeHeader(const std::string& text) {
 }
 
 void ChunkReader::TakePalette(const std::string& data) {
-  if (havePalette_) Damaged("a second PLTE chunk");
+  if (!colours_.palette.empty()) Damaged("a second PLTE chunk");
   if (haveTransparency_) Damaged("PLTE chunk after tRNS");
   if (header_.colourType == kGrey || header_.colourType == kGreyAlpha) {
     Damaged("PLTE chunk in a greyscale PNG");
@@ -259,7 +257,6 @@ void ChunkReader::TakePalette(const std::string& data) {
             std::to_string(header_.depth) + " (at most " +
             std::to_string(1 << header_.depth) + ")");
   }
-  havePalette_ = true;
   colours_.palette.assign(data.begin(), data.end());
 }
 
@@ -271,7 +268,7 @@ void ChunkReader::TakeTransparency(const std::string& text) {
   const int channels = header_.Channels();
   switch (header_.colourType) {
     case kPalette:
-      if (!havePalette_) Damaged("tRNS chunk before PLTE");
+      if (colours_.palette.empty()) Damaged("tRNS chunk before PLTE");
       if (size > colours_.Entries()) {
         Damaged("tRNS of " + Entries(size) + " for a palette of " +
                 Entries(colours_.Entries()));

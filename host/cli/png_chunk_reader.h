@@ -66,9 +66,7 @@ class ChunkReader {
   std::uint64_t maxPixels_;
   Header header_;
   Colours colours_;
-  bool havePalette_ = false;
   bool haveTransparency_ = false;
-  bool first_ = true;  // the next chunk is the file's first
   Chunk next_;         // read, not yet taken: the first IDAT, then the one
                        // after the image data
   std::string fault_;  // found in the data of the chunk being read

@@ -16,12 +16,7 @@ void ChunkWriter::Write(const char* type, const std::uint8_t* data,
   PutBigEndian32(static_cast<std::uint32_t>(size), head);
   std::copy(type, type + 4, head + 4);
   uLong crc = crc32(0, head + 4, 4);
-  // zlib counts in uInt: a chunk's data go to it in pieces.
-  for (std::size_t done = 0; done < size;) {
-    const std::size_t piece = std::min<std::size_t>(size - done, 1u << 30);
-    crc = crc32(crc, data + done, static_cast<uInt>(piece));
-    done += piece;
-  }
+  if (size > 0) crc = crc32_z(crc, data, size);  // a null `data` restarts it
   std::uint8_t tail[4];
   PutBigEndian32(static_cast<std::uint32_t>(crc), tail);
   file_.Write(head, sizeof head);

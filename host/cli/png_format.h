@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <iterator>
 #include <vector>
 
@@ -122,16 +123,32 @@ inline std::uint64_t ImageDataBytes(const Header& header) {
 }
 
 // The Paeth predictor of a byte from the bytes to its left, above, and above
-// to the left.
-inline std::uint8_t Paeth(int left, int up, int upLeft) {
-  const int toLeft = up > upLeft ? up - upLeft : upLeft - up;
-  const int toUp = left > upLeft ? left - upLeft : upLeft - left;
-  const int toUpLeft =
-      left + up > 2 * upLeft ? left + up - 2 * upLeft : 2 * upLeft - left - up;
-  if (toLeft <= toUp && toLeft <= toUpLeft) {
-    return static_cast<std::uint8_t>(left);
+// to the left; written without branches, so that the row loops vectorize.
+inline int Paeth(int left, int up, int upLeft) {
+  const int toLeft = std::abs(up - upLeft);
+  const int toUp = std::abs(left - upLeft);
+  const int toUpLeft = std::abs(left + up - 2 * upLeft);
+  const int upOrUpLeft = toUp <= toUpLeft ? up : upLeft;
+  return toLeft <= toUp && toLeft <= toUpLeft ? left : upOrUpLeft;
+}
+
+// What filter type kFilter predicts a byte to be from the bytes to its left,
+// above, and above to the left (0 where there are none): the filtered byte
+// is the difference.
+template <Filter kFilter>
+int Prediction(int left, int up, int upLeft) {
+  switch (kFilter) {
+    case kSub:
+      return left;
+    case kUp:
+      return up;
+    case kAverage:
+      return (left + up) >> 1;
+    case kPaeth:
+      return Paeth(left, up, upLeft);
+    default:
+      return 0;
   }
-  return static_cast<std::uint8_t>(toUp <= toUpLeft ? up : upLeft);
 }
 
 inline std::uint32_t BigEndian32(const std::uint8_t* bytes) {

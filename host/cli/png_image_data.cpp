@@ -13,31 +13,38 @@ std::string Bytes(std::uint64_t count) {
 
 }  // namespace
 
+namespace {
+
+// Adds kFilter's prediction to each byte of a row; the first `distance`
+// bytes have nothing to their left.
+template <Filter kFilter>
+void UndoFilter(std::uint8_t* row, const std::uint8_t* previous,
+                std::size_t size, std::size_t distance) {
+  const std::size_t first = std::min(distance, size);
+  for (std::size_t i = 0; i < first; ++i) {
+    row[i] += Prediction<kFilter>(0, previous[i], 0);
+  }
+  for (std::size_t i = first; i < size; ++i) {
+    row[i] += Prediction<kFilter>(row[i - distance], previous[i],
+                                  previous[i - distance]);
+  }
+}
+
+}  // namespace
+
 void Unfilter(Filter filter, std::uint8_t* row, const std::uint8_t* previous,
               std::size_t size, std::size_t distance) {
-  const std::size_t first = std::min(distance, size);  // no pixel to the left
   switch (filter) {
     case kNone:
       return;
     case kSub:
-      for (std::size_t i = first; i < size; ++i) row[i] += row[i - distance];
-      return;
+      return UndoFilter<kSub>(row, previous, size, distance);
     case kUp:
-      for (std::size_t i = 0; i < size; ++i) row[i] += previous[i];
-      return;
+      return UndoFilter<kUp>(row, previous, size, distance);
     case kAverage:
-      for (std::size_t i = 0; i < first; ++i) row[i] += previous[i] >> 1;
-      for (std::size_t i = first; i < size; ++i) {
-        row[i] += static_cast<std::uint8_t>(
-            (unsigned{row[i - distance]} + previous[i]) >> 1);
-      }
-      return;
+      return UndoFilter<kAverage>(row, previous, size, distance);
     case kPaeth:
-      for (std::size_t i = 0; i < first; ++i) row[i] += previous[i];
-      for (std::size_t i = first; i < size; ++i) {
-        row[i] += Paeth(row[i - distance], previous[i], previous[i - distance]);
-      }
-      return;
+      return UndoFilter<kPaeth>(row, previous, size, distance);
   }
 }
 
@@ -92,11 +99,6 @@ std::string RowDecoder::CompleteRow() {
 }
 
 std::string RowDecoder::Take(const std::uint8_t* data, std::size_t size) {
-  if (fault_.empty()) fault_ = Inflate(data, size);
-  return fault_;
-}
-
-std::string RowDecoder::Inflate(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return "";
   if (ended_) return "data after the end of the compressed image data";
   zlib_.next_in = const_cast<std::uint8_t*>(data);

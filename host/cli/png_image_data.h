@@ -35,8 +35,8 @@ class RowDecoder {
   RowDecoder& operator=(const RowDecoder&) = delete;
 
   // Takes the next piece of the zlib stream; answers "" or the fault found
-  // in it or in the rows that it completes. After a fault nothing more is
-  // taken, and every call answers that fault.
+  // in it or in the rows that it completes. After a fault, nothing more may
+  // be given (png::ChunkReader gives nothing more).
   std::string Take(const std::uint8_t* data, std::size_t size);
 
   // Answers "" once the stream has ended with every row, else the fault.
@@ -45,7 +45,6 @@ class RowDecoder {
  private:
   // Starts the first pass from pass_ on that has pixels, if any.
   void StartPass();
-  std::string Inflate(const std::uint8_t* data, std::size_t size);
   std::string CompleteRow();
 
   const Header header_;
@@ -63,7 +62,6 @@ class RowDecoder {
   std::vector<std::uint8_t> row_;       // filter byte, then the row
   std::vector<std::uint8_t> previous_;  // the pass's row above, unfiltered
   std::size_t filled_ = 0;              // bytes of row_ inflated so far
-  std::string fault_;                   // the first one found
 };
 
 }  // namespace velk::host::png

@@ -11,7 +11,6 @@
 #include <new>
 #include <optional>
 #include <stdexcept>
-#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -30,33 +29,6 @@ constexpr std::size_t kThreadsMemory = std::size_t{64} << 20;
 
 // A filtered byte's cost: its distance from 0 as a signed byte.
 int Cost(int filtered) { return std::abs(static_cast<std::int8_t>(filtered)); }
-
-// The Paeth predictor without branches, so that the loops below vectorize.
-int PaethOf(int left, int up, int upLeft) {
-  const int toLeft = std::abs(up - upLeft);
-  const int toUp = std::abs(left - upLeft);
-  const int toUpLeft = std::abs(left + up - 2 * upLeft);
-  const int upOrUpLeft = toUp <= toUpLeft ? up : upLeft;
-  return toLeft <= toUp && toLeft <= toUpLeft ? left : upOrUpLeft;
-}
-
-// The prediction of each filter type from the bytes to the left, above, and
-// above to the left.
-template <Filter kFilter>
-int Prediction(int left, int up, int upLeft) {
-  switch (kFilter) {
-    case kSub:
-      return left;
-    case kUp:
-      return up;
-    case kAverage:
-      return (left + up) >> 1;
-    case kPaeth:
-      return PaethOf(left, up, upLeft);
-    default:
-      return 0;
-  }
-}
 
 // Filters a row with kFilter into `out`; the first `distance` bytes have
 // nothing to their left.
@@ -124,13 +96,10 @@ class BlockEncoder {
     if (deflateReset(&zlib_) != Z_OK) throw std::bad_alloc();
     size_ = 0;
     adler_ = adler32(0, nullptr, 0);
-    filteredBytes_ = static_cast<z_off_t>((end - first) * (rowBytes_ + 1));
     if (first == 0) {
       std::uint8_t streamHeader[2];
       StreamHeader(streamHeader);
       Append(streamHeader, sizeof streamHeader);
-    }
-    if (first == 0) {
       std::fill(previous_.begin(), previous_.end(), 0);
     } else {
       source_(first - 1, previous_.data());
@@ -157,7 +126,6 @@ class BlockEncoder {
   }
 
   const std::uint8_t* out() const { return out_.data(); }
-  z_off_t filteredBytes() const { return filteredBytes_; }
   std::size_t size() const { return size_; }
   std::uint32_t adler() const { return static_cast<std::uint32_t>(adler_); }
 
@@ -170,28 +138,22 @@ class BlockEncoder {
     }
   }
 
+  // Deflates one filtered row: less than 2^31 bytes, as the host image's
+  // rowBytes is an int32.
   void Deflate(const std::uint8_t* data, std::size_t size, int flush) {
-    for (std::size_t left = size;;) {
-      const std::size_t piece = std::min<std::size_t>(left, 1u << 30);
-      zlib_.next_in = const_cast<std::uint8_t*>(data + (size - left));
-      zlib_.avail_in = static_cast<uInt>(piece);
-      left -= piece;
-      const int pieceFlush = left == 0 ? flush : Z_NO_FLUSH;
-      do {
-        Reserve(64);
-        zlib_.next_out = out_.data() + size_;
-        zlib_.avail_out = static_cast<uInt>(
-            std::min<std::size_t>(out_.size() - size_, 1u << 30));
-        const uInt before = zlib_.avail_out;
-        const int result = deflate(&zlib_, pieceFlush);
-        if (result == Z_STREAM_ERROR) {
-          throw std::logic_error("deflate refused its own stream");
-        }
-        size_ += before - zlib_.avail_out;
-      } while (zlib_.avail_out == 0 ||
-               (pieceFlush == Z_FINISH && zlib_.avail_in > 0));
-      if (left == 0) return;
-    }
+    zlib_.next_in = const_cast<std::uint8_t*>(data);
+    zlib_.avail_in = static_cast<uInt>(size);
+    do {
+      Reserve(64);
+      zlib_.next_out = out_.data() + size_;
+      zlib_.avail_out = static_cast<uInt>(
+          std::min<std::size_t>(out_.size() - size_, 1u << 30));
+      const uInt before = zlib_.avail_out;
+      if (deflate(&zlib_, flush) == Z_STREAM_ERROR) {
+        throw std::logic_error("deflate refused its own stream");
+      }
+      size_ += before - zlib_.avail_out;
+    } while (zlib_.avail_out == 0 || (flush == Z_FINISH && zlib_.avail_in > 0));
   }
 
   const Header& header_;
@@ -203,7 +165,6 @@ class BlockEncoder {
   std::vector<std::uint8_t> out_;
   std::size_t size_ = 0;
   uLong adler_ = 0;
-  z_off_t filteredBytes_ = 0;  // of the block
   z_stream zlib_{};
 };
 
@@ -215,8 +176,7 @@ struct Shared {
   std::condition_variable turn;
   std::uint32_t nextToWrite = 0;
   uLong adler = 1;
-  bool failed = false;
-  std::exception_ptr failure;
+  std::exception_ptr failure;  // ends the other threads' work
 };
 
 }  // namespace
@@ -227,10 +187,10 @@ void FilterRow(const std::uint8_t* row, const std::uint8_t* previous,
   std::uint64_t sums[kFilterTypes] = {};
   const auto add = [&sums](int value, int left, int up, int upLeft) {
     sums[kNone] += Cost(value);
-    sums[kSub] += Cost(value - left);
-    sums[kUp] += Cost(value - up);
-    sums[kAverage] += Cost(value - ((left + up) >> 1));
-    sums[kPaeth] += Cost(value - PaethOf(left, up, upLeft));
+    sums[kSub] += Cost(value - Prediction<kSub>(left, up, upLeft));
+    sums[kUp] += Cost(value - Prediction<kUp>(left, up, upLeft));
+    sums[kAverage] += Cost(value - Prediction<kAverage>(left, up, upLeft));
+    sums[kPaeth] += Cost(value - Prediction<kPaeth>(left, up, upLeft));
   };
   const std::size_t first = std::min(distance, size);
   for (std::size_t i = 0; i < first; ++i) add(row[i], 0, previous[i], 0);
@@ -284,14 +244,17 @@ void EncodeImageData(const Header& header, const RowSource& source,
         const std::uint32_t block = shared.nextBlock++;
         if (block >= blocks) return;
         const std::uint32_t first = block * rowsPerBlock;
-        encoder->Encode(first, std::min(first + rowsPerBlock, header.height));
+        const std::uint32_t end = std::min(first + rowsPerBlock, header.height);
+        encoder->Encode(first, end);
         std::unique_lock<std::mutex> lock(shared.mutex);
-        shared.turn.wait(
-            lock, [&] { return shared.failed || shared.nextToWrite == block; });
-        if (shared.failed) return;
+        shared.turn.wait(lock, [&] {
+          return shared.failure || shared.nextToWrite == block;
+        });
+        if (shared.failure) return;
         lock.unlock();
-        shared.adler = adler32_combine(shared.adler, encoder->adler(),
-                                       encoder->filteredBytes());
+        shared.adler =
+            adler32_combine(shared.adler, encoder->adler(),
+                            static_cast<z_off_t>((end - first) * rowBytes));
         if (block + 1 == blocks) {
           std::uint8_t trailer[4];
           PutBigEndian32(static_cast<std::uint32_t>(shared.adler), trailer);
@@ -304,8 +267,7 @@ void EncodeImageData(const Header& header, const RowSource& source,
       }
     } catch (...) {
       const std::lock_guard<std::mutex> lock(shared.mutex);
-      if (!shared.failed) shared.failure = std::current_exception();
-      shared.failed = true;
+      if (!shared.failure) shared.failure = std::current_exception();
       shared.turn.notify_all();
     }
   };

@@ -94,33 +94,55 @@ void LayerFiller::StoreRow(const Pass& pass, const std::uint8_t* row,
   using Channel = decltype(Pixel::alpha);
   const int depth = header_.depth;
   const auto opaque = static_cast<Channel>(depth == 16 ? 0xFFFF : 0xFF);
-  // Grey below 8 bits spreads over 0 to 255: 1 bit x255, 2 x85, 4 x17.
-  const unsigned greyScale = depth < 8 ? 255u / ((1u << depth) - 1) : 1;
   const Colours& colours = colours_;
   const bool keyed = colours.haveKey;
-  // Sets `pixel` from pass column `k` of the row.
-  const auto convert = [&](std::uint32_t k, Pixel* pixel) {
-    const std::size_t s = std::size_t{k} * header_.Channels();
-    switch (header_.colourType) {
-      case kGrey: {
-        const std::uint16_t grey = Sample(row, s, depth);
-        pixel->red = pixel->green = pixel->blue =
-            static_cast<Channel>(grey * greyScale);
-        pixel->alpha = keyed && grey == colours.key[0] ? 0 : opaque;
-        return;
+  const auto sample = [row, depth](std::size_t index) {
+    return static_cast<Channel>(Sample(row, index, depth));
+  };
+  // Calls `convert(k, pixel)` for each layer pixel of the row that shows
+  // pass column k, with the colour type chosen once a row.
+  Pixel* layerRow = PixelAt<Pixel>(layer_, 0, layerY);
+  const auto place = [&](auto convert) {
+    const std::uint32_t columns = pass.Columns(header_);
+    if (Whole(factorX_)) {
+      for (std::uint32_t k = 0; k < columns; ++k) {
+        convert(k, layerRow + pass.x0 + std::size_t{k} * pass.dx);
       }
-      case kRgb:
-        pixel->red = static_cast<Channel>(Sample(row, s, depth));
-        pixel->green = static_cast<Channel>(Sample(row, s + 1, depth));
-        pixel->blue = static_cast<Channel>(Sample(row, s + 2, depth));
+      return;
+    }
+    for (std::int64_t x = FirstShowing(pass.x0, factorX_); x < layer_.width;
+         ++x) {
+      const std::uint32_t source = SourceOf(x, factorX_, header_.width);
+      if ((source - pass.x0) % pass.dx == 0) {
+        convert((source - pass.x0) / pass.dx, layerRow + x);
+      }
+    }
+  };
+  switch (header_.colourType) {
+    case kGrey: {
+      // Grey below 8 bits spreads over 0 to 255: 1 bit x255, 2 x85, 4 x17.
+      const unsigned scale = depth < 8 ? 255u / ((1u << depth) - 1) : 1;
+      return place([&](std::size_t k, Pixel* pixel) {
+        const Channel grey = sample(k);
+        pixel->red = pixel->green = pixel->blue =
+            static_cast<Channel>(grey * scale);
+        pixel->alpha = keyed && grey == colours.key[0] ? 0 : opaque;
+      });
+    }
+    case kRgb:
+      return place([&](std::size_t k, Pixel* pixel) {
+        pixel->red = sample(3 * k);
+        pixel->green = sample(3 * k + 1);
+        pixel->blue = sample(3 * k + 2);
         pixel->alpha = keyed && pixel->red == colours.key[0] &&
                                pixel->green == colours.key[1] &&
                                pixel->blue == colours.key[2]
                            ? 0
                            : opaque;
-        return;
-      case kPalette: {
-        const std::size_t index = Sample(row, s, depth);
+      });
+    case kPalette:
+      return place([&](std::size_t k, Pixel* pixel) {
+        const std::size_t index = sample(k);
         const std::uint8_t* entry = &colours.palette[3 * index];
         pixel->red = entry[0];
         pixel->green = entry[1];
@@ -128,35 +150,19 @@ void LayerFiller::StoreRow(const Pass& pass, const std::uint8_t* row,
         pixel->alpha = index < colours.paletteAlpha.size()
                            ? colours.paletteAlpha[index]
                            : opaque;
-        return;
-      }
-      case kGreyAlpha:
-        pixel->red = pixel->green = pixel->blue =
-            static_cast<Channel>(Sample(row, s, depth));
-        pixel->alpha = static_cast<Channel>(Sample(row, s + 1, depth));
-        return;
-      case kRgba:
-        pixel->red = static_cast<Channel>(Sample(row, s, depth));
-        pixel->green = static_cast<Channel>(Sample(row, s + 1, depth));
-        pixel->blue = static_cast<Channel>(Sample(row, s + 2, depth));
-        pixel->alpha = static_cast<Channel>(Sample(row, s + 3, depth));
-        return;
-    }
-  };
-  Pixel* layerRow = PixelAt<Pixel>(layer_, 0, layerY);
-  const std::uint32_t columns = pass.Columns(header_);
-  if (Whole(factorX_)) {
-    for (std::uint32_t k = 0; k < columns; ++k) {
-      convert(k, layerRow + pass.x0 + std::size_t{k} * pass.dx);
-    }
-    return;
-  }
-  for (std::int64_t x = FirstShowing(pass.x0, factorX_); x < layer_.width;
-       ++x) {
-    const std::uint32_t source = SourceOf(x, factorX_, header_.width);
-    if ((source - pass.x0) % pass.dx == 0) {
-      convert((source - pass.x0) / pass.dx, layerRow + x);
-    }
+      });
+    case kGreyAlpha:
+      return place([&](std::size_t k, Pixel* pixel) {
+        pixel->red = pixel->green = pixel->blue = sample(2 * k);
+        pixel->alpha = sample(2 * k + 1);
+      });
+    case kRgba:
+      return place([&](std::size_t k, Pixel* pixel) {
+        pixel->red = sample(4 * k);
+        pixel->green = sample(4 * k + 1);
+        pixel->blue = sample(4 * k + 2);
+        pixel->alpha = sample(4 * k + 3);
+      });
   }
 }
 

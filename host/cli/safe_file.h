@@ -2,6 +2,7 @@
 // opened for reading, and the output written whole or not at all.
 #pragma once
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdio>
 #include <memory>
@@ -16,6 +17,9 @@ class FileError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+
+// errno after a failed call, never 0.
+inline int LastErrno() { return errno != 0 ? errno : EIO; }
 
 struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }

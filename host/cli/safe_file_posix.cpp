@@ -14,16 +14,7 @@
 
 namespace velk::host {
 
-namespace {
-
-// errno after a failed call, never 0.
-int LastErrno() { return errno != 0 ? errno : EIO; }
-
-[[noreturn]] void Fail(const std::string& path, int error) {
-  throw FileError("cannot write " + path + ": " + std::strerror(error));
-}
-
-}  // namespace
+namespace {}  // namespace
 
 struct OutputFile::Destination {
   OutputPath where;
@@ -53,8 +44,9 @@ struct OutputFile::Destination {
       }
       if (errno != EEXIST) break;
     }
-    throw FileError("cannot create a temporary file in " + where.shownFolder +
-                    ": " + std::strerror(LastErrno()));
+    throw FileError("cannot create a temporary file in " +
+                    FolderShown(where.shown) + ": " +
+                    std::strerror(LastErrno()));
   }
 
   void RemoveTemporary() {
@@ -94,21 +86,21 @@ OutputFile::OutputFile(const std::string& path)
   switch (out.where.kind) {
     case OutputPath::Kind::kDescriptor: {
       const int flags = fcntl(out.where.descriptor, F_GETFL);
-      if (flags < 0) Fail(path, LastErrno());
-      if ((flags & O_ACCMODE) == O_RDONLY) Fail(path, EBADF);
+      if (flags < 0) FailToWrite(path, LastErrno());
+      if ((flags & O_ACCMODE) == O_RDONLY) FailToWrite(path, EBADF);
       out.file = Descriptor(fcntl(out.where.descriptor, F_DUPFD_CLOEXEC, 3));
-      if (!out.file.open()) Fail(path, LastErrno());
+      if (!out.file.open()) FailToWrite(path, LastErrno());
       return;
     }
     case OutputPath::Kind::kInPlace:
       out.file = Descriptor(
           openat(folder, name, O_WRONLY | O_TRUNC | O_NOCTTY | O_CLOEXEC));
-      if (!out.file.open()) Fail(path, LastErrno());
+      if (!out.file.open()) FailToWrite(path, LastErrno());
       return;
     case OutputPath::Kind::kReplace:
       // Refused as cp refuses it: a file that this user may not write.
       if (faccessat(folder, name, W_OK, AT_EACCESS) != 0) {
-        Fail(path, LastErrno());
+        FailToWrite(path, LastErrno());
       }
       for (const int access : {O_RDONLY, O_WRONLY}) {
         errno = 0;
@@ -117,7 +109,7 @@ OutputFile::OutputFile(const std::string& path)
                    access | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
         if (out.original.open() || errno != EACCES) break;
       }
-      if (!out.original.open()) Fail(path, LastErrno());
+      if (!out.original.open()) FailToWrite(path, LastErrno());
       out.CreateTemporary();
       return;
     case OutputPath::Kind::kCreate:
@@ -145,17 +137,17 @@ void OutputFile::Write(const void* data, std::size_t size) {
 
 void OutputFile::Commit() {
   Destination& out = *destination_;
-  if (out.error != 0) Fail(path_, out.error);
+  if (out.error != 0) FailToWrite(path_, out.error);
   const int file = out.file.get();
   if (out.temporary.empty()) {  // written in place
     errno = 0;
     if (out.file.Close() != 0) {
-      Fail(path_, LastErrno());
+      FailToWrite(path_, LastErrno());
     }
     return;
   }
   errno = 0;
-  if (fsync(file) != 0) Fail(path_, LastErrno());
+  if (fsync(file) != 0) FailToWrite(path_, LastErrno());
   const std::string failed =
       out.where.kind == OutputPath::Kind::kReplace
           ? KeepAttributes(out.original.get(), file, out.where.shown)
@@ -163,7 +155,7 @@ void OutputFile::Commit() {
   if (!failed.empty()) throw FileError(failed);
   errno = 0;
   if (out.file.Close() != 0) {
-    Fail(path_, LastErrno());
+    FailToWrite(path_, LastErrno());
   }
   const int folder = out.where.folder.get();
   int renamed = -1;
@@ -186,8 +178,8 @@ void OutputFile::Commit() {
   errno = 0;
   if ((fcntl(folder, F_GETFL) & O_PATH) == 0 && fsync(folder) != 0 &&
       errno != EINVAL) {
-    throw FileError("cannot sync the folder " + out.where.shownFolder + ": " +
-                    std::strerror(LastErrno()));
+    throw FileError("cannot sync the folder " + FolderShown(out.where.shown) +
+                    ": " + std::strerror(LastErrno()));
   }
 }
 

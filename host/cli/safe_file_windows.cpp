@@ -97,8 +97,7 @@ File OpenToRead(const std::string& path) {
     file = _wfopen(WideFromUtf8(path).c_str(), L"rb");
   }
   if (file == nullptr) {
-    throw FileError("cannot open " + path + ": " +
-                    std::strerror(errno != 0 ? errno : EIO));
+    throw FileError("cannot open " + path + ": " + std::strerror(LastErrno()));
   }
   return File(file);
 }
@@ -143,17 +142,10 @@ OutputFile::OutputFile(const std::string& path)
     return;
   }
   // The file at the end of any links.
-  std::wstring final(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = GetFinalPathNameByHandleW(
-        probe, final.data(), static_cast<DWORD>(final.size()), 0);
-    if (length == 0) break;
-    if (length < final.size()) {
-      out.target = final.substr(0, length);
-      break;
-    }
-    final.resize(length + 1);
-  }
+  const std::wstring final = FilledText([probe](wchar_t* buffer, DWORD size) {
+    return GetFinalPathNameByHandleW(probe, buffer, size, 0);
+  });
+  if (!final.empty()) out.target = final;
   CloseHandle(probe);
   if ((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     Fail(path, std::strerror(EISDIR));

@@ -61,6 +61,17 @@ bool Light(int x, int y) { return (x / 32 + y / 32) % 2 == 0; }
 const int kProbes[][2] = {{0, 0},   {255, 159}, {31, 31}, {32, 31},
                           {40, 10}, {200, 100}, {129, 70}};
 
+// What filter `type` predicts for a byte from the bytes to its left (a),
+// above (b) and above to the left (c), written as the PNG standard states
+// it, apart from the code under test.
+int ReferencePrediction(int type, int a, int b, int c) {
+  const int p = a + b - c;
+  const int pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
+  const int paeth = pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
+  const int predictions[] = {0, a, b, (a + b) / 2, paeth};
+  return predictions[type];
+}
+
 // A row that one filter type predicts exactly is written with that type,
 // and the reader's unfilter gives the row back: every type, at every byte
 // distance of a pixel, with rows shorter and longer than one pixel.
@@ -84,19 +95,12 @@ TEST(PngIo, WriterFiltersARowWithTheTypeThatPredictsIt) {
         // its costs are 0 there; type 0 (none) gets a row of zeros.
         std::vector<std::uint8_t> row(size);
         for (std::size_t i = 0; i < size; ++i) {
-          const int a = i >= distance ? row[i - distance] : 0;
-          const int b = previous[i];
-          const int c = i >= distance ? previous[i - distance] : 0;
-          const int p = a + b - c;
-          const int pa = std::abs(p - a), pb = std::abs(p - b),
-                    pc = std::abs(p - c);
-          const int predictions[] = {0, a, b, (a + b) / 2,
-                                     pa <= pb && pa <= pc ? a
-                                     : pb <= pc           ? b
-                                                          : c};
           row[i] = type != 0 && i < distance
                        ? static_cast<std::uint8_t>(random() % 5 * 50)
-                       : static_cast<std::uint8_t>(predictions[type]);
+                       : static_cast<std::uint8_t>(ReferencePrediction(
+                             type, i >= distance ? row[i - distance] : 0,
+                             previous[i],
+                             i >= distance ? previous[i - distance] : 0));
         }
         std::vector<std::uint8_t> out(size + 1);
         host::png::FilterRow(row.data(), previous.data(), size, distance,
@@ -332,19 +336,15 @@ std::string ForwardFilter(int filter, const std::string& row,
                           const std::string& previous, std::size_t distance) {
   std::string out(1, static_cast<char>(filter));
   for (std::size_t i = 0; i < row.size(); ++i) {
-    const int a =
-        i >= distance ? static_cast<std::uint8_t>(row[i - distance]) : 0;
-    const int b = static_cast<std::uint8_t>(previous[i]);
-    const int c =
-        i >= distance ? static_cast<std::uint8_t>(previous[i - distance]) : 0;
-    const int p = a + b - c;
-    const int pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
-    const int predictions[] = {0, a, b, (a + b) / 2,
-                               pa <= pb && pa <= pc ? a
-                               : pb <= pc           ? b
-                                                    : c};
-    out += static_cast<char>(static_cast<std::uint8_t>(row[i]) -
-                             predictions[filter]);
+    const auto byte = [](const std::string& bytes, std::size_t at) {
+      return static_cast<int>(static_cast<std::uint8_t>(bytes[at]));
+    };
+    const bool left = i >= distance;
+    out += static_cast<char>(
+        byte(row, i) -
+        ReferencePrediction(filter, left ? byte(row, i - distance) : 0,
+                            byte(previous, i),
+                            left ? byte(previous, i - distance) : 0));
   }
   return out;
 }

@@ -74,25 +74,18 @@ struct ProgramOptions {
   std::size_t addressSpace = 0;          // its limit in bytes (prlimit --as)
 };
 
-// Starts velk-host with `arguments`; returns its process id, or -1.
-inline pid_t StartProgram(const std::vector<std::string>& arguments,
-                          const ProgramOptions& options = {}) {
-  std::vector<std::string> line;
-  if (options.asProgramUser && RunningAsRoot()) {
-    line = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534",
-            "--clear-groups", "--"};
-  }
-  if (options.addressSpace > 0) {
-    line.insert(line.end(),
-                {"/usr/bin/prlimit",
-                 "--as=" + std::to_string(options.addressSpace), "--"});
-  }
-  line.push_back(VELK_HOST_PROGRAM);
-  line.insert(line.end(), arguments.begin(), arguments.end());
-  std::vector<std::string> environment = options.environment;
-  for (char** variable = environ; *variable != nullptr; ++variable) {
-    environment.push_back(*variable);
-  }
+// The command line that runs the rest as user nobody (as root only).
+inline std::vector<std::string> AsNobody() {
+  const std::string id = std::to_string(kNobody);
+  return {"/usr/bin/setpriv", "--reuid=" + id, "--regid=" + id,
+          "--clear-groups", "--"};
+}
+
+// Starts `line` with `environment` (NAME=VALUE each) and standard error on
+// `standardError` when it is not -1; returns its process id, or -1.
+inline pid_t Spawn(std::vector<std::string> line,
+                   std::vector<std::string> environment,
+                   int standardError = -1) {
   std::vector<char*> argv;
   for (std::string& argument : line) argv.push_back(argument.data());
   argv.push_back(nullptr);
@@ -101,8 +94,8 @@ inline pid_t StartProgram(const std::vector<std::string>& arguments,
   envp.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  if (options.standardError >= 0) {
-    posix_spawn_file_actions_adddup2(&actions, options.standardError, 2);
+  if (standardError >= 0) {
+    posix_spawn_file_actions_adddup2(&actions, standardError, 2);
   }
   pid_t process = -1;
   if (posix_spawn(&process, argv[0], &actions, nullptr, argv.data(),
@@ -111,6 +104,30 @@ inline pid_t StartProgram(const std::vector<std::string>& arguments,
   }
   posix_spawn_file_actions_destroy(&actions);
   return process;
+}
+
+// This process's environment, after `added`.
+inline std::vector<std::string> Environment(
+    std::vector<std::string> added = {}) {
+  for (char** variable = environ; *variable != nullptr; ++variable) {
+    added.push_back(*variable);
+  }
+  return added;
+}
+
+// Starts velk-host with `arguments`; returns its process id, or -1.
+inline pid_t StartProgram(const std::vector<std::string>& arguments,
+                          const ProgramOptions& options = {}) {
+  std::vector<std::string> line;
+  if (options.asProgramUser && RunningAsRoot()) line = AsNobody();
+  if (options.addressSpace > 0) {
+    line.insert(line.end(),
+                {"/usr/bin/prlimit",
+                 "--as=" + std::to_string(options.addressSpace), "--"});
+  }
+  line.push_back(VELK_HOST_PROGRAM);
+  line.insert(line.end(), arguments.begin(), arguments.end());
+  return Spawn(line, Environment(options.environment), options.standardError);
 }
 
 // The wait status of `process` once it has ended.
@@ -125,21 +142,12 @@ inline int WaitForProgram(pid_t process) {
 // "-x", PATH): root's own folders may be closed to nobody.
 inline bool ProgramUserPasses(const std::vector<std::string>& conditions) {
   if (!RunningAsRoot()) return true;
-  std::vector<std::string> line = {"/usr/bin/setpriv", "--reuid=65534",
-                                   "--regid=65534", "--clear-groups",
-                                   "/usr/bin/test"};
+  std::vector<std::string> line = AsNobody();
+  line.push_back("/usr/bin/test");
   line.insert(line.end(), conditions.begin(), conditions.end());
-  std::vector<char*> argv;
-  for (std::string& argument : line) argv.push_back(argument.data());
-  argv.push_back(nullptr);
-  pid_t process = -1;
-  if (posix_spawn(&process, argv[0], nullptr, nullptr, argv.data(), environ) !=
-      0) {
-    return false;
-  }
-  int status = 0;
-  while (waitpid(process, &status, 0) < 0 && errno == EINTR) {
-  }
+  const pid_t process = Spawn(line, Environment());
+  if (process < 0) return false;
+  const int status = WaitForProgram(process);
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 

@@ -238,13 +238,14 @@ void CheckPixels(const Scene& scene, bool iterated, const Before& before) {
   }
 }
 
-// What EffectMain owes the host for `selector` under `faults`.
+// What EffectMain owes the host for `selector` under `faults`, with the
+// command's suite missing or not.
 ErrorCode ExpectedResult(std::int32_t selector, const host::HostFaults& faults,
-                         bool deep) {
+                         bool suiteMissing) {
   if (selector == kParamsSetup) {
     return FailsWithin(faults.addParamFailAt, 9) ? faults.addParamCode : kOk;
   }
-  if (SuiteMissing(selector, faults, deep)) return kMissingSuite;
+  if (suiteMissing) return kMissingSuite;
   switch (selector) {
     case kRender:
       return faults.iterateResult;
@@ -288,12 +289,12 @@ void CheckCommand(const Scene& scene, std::int32_t selector,
                   const host::HostFaults& faults, ErrorCode result,
                   const Before& before) {
   const host::StandInHost& host = scene.host;
+  const bool suiteMissing = SuiteMissing(selector, faults, scene.deep);
   CheckSuites(host, SuiteOf(selector, scene.deep) != nullptr);
-  Require(result == ExpectedResult(selector, faults, scene.deep),
+  Require(result == ExpectedResult(selector, faults, suiteMissing),
           "EffectMain's result is not the one owed");
   CheckReadOnlyRecords(host, before);
   CheckOutputRecord(host, selector, result, before);
-  const bool suiteMissing = SuiteMissing(selector, faults, scene.deep);
   CheckParams(host, selector, faults, suiteMissing, result, before);
   CheckPixels(scene, selector == kRender && !suiteMissing, before);
 }
